@@ -1,0 +1,38 @@
+# Two commands start everything: `make run` and `make test`. Both install the
+# Debian packages first; `make` alone only builds.
+BUILD   ?= build
+JOBS    ?= 2
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps configure build run test fuzz bench clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+configure: $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: deps build
+	$(BUILD)/bin/parlavox
+
+test: deps build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	scripts/fuzz-smoke
+
+fuzz: deps
+	scripts/fuzz-long
+
+bench: deps
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DPARLAVOX_BENCH=ON
+	cmake --build $(BUILD)-bench -j$(JOBS) --target benchmarks
+	scripts/run-benchmarks $(BUILD)-bench
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
