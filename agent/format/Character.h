@@ -152,7 +152,7 @@ struct Frame {
 
 struct Animation {
     QString name;       // as listed in the animation table (original case)
-    QString storedName; // as stored with the animation (upper case); empty = name.toUpper()
+    QString storedName; // as stored with the animation; builders set name.toUpper()
     Transition transition = Transition::None;
     QString returnAnimation;
     std::vector<Frame> frames;
@@ -184,7 +184,6 @@ struct ImageEntry {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint32_t checksum = 0; // the table's second field; kept for round trips
-    QByteArray regionData;      // raw RGNDATA (decompressed); empty when absent
 };
 
 struct SoundEntry {
@@ -245,6 +244,8 @@ class Character {
     // Decodes on first use and caches; throws FormatError if the stream is bad.
     // Tolerated faults add to warnings().
     const Bitmap& bitmap(std::size_t index) const;
+    // The image's raw RGNDATA (decompressed on first use); empty when absent.
+    const QByteArray& regionData(std::size_t index) const;
     // Appends an in-memory image; returns its index.
     std::size_t addImage(Bitmap bitmap, QByteArray regionData = {}, std::uint8_t unknown = 0);
     // Drops every cached decoded image that came from the file.
