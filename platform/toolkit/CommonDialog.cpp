@@ -70,6 +70,8 @@ void CommonDialog::ShowOpen(QWidget* owner) {
     fileTitle_ = chosen.isEmpty() ? QString() : QFileInfo(chosen).fileName();
 }
 
-void CommonDialog::SetPresenter(Presenter p) { presenter() = std::move(p); }
+void CommonDialog::SetPresenter(Presenter p) {
+    presenter() = std::move(p);
+}
 
 } // namespace parlavox::toolkit

@@ -13,11 +13,11 @@ class QWidget;
 namespace parlavox::toolkit {
 
 class CommonDialog {
-public:
+  public:
     // What the dialog is asked to show, in the platform's own terms.
     struct OpenRequest {
         QString title;
-        QString directory;     // separators converted, cut at the first zero character
+        QString directory;       // separators converted, cut at the first zero character
         QStringList nameFilters; // Qt's "description (patterns)" form
         int selectedFilter = 0;  // index into nameFilters
         bool hideReadOnly = false;
@@ -45,7 +45,7 @@ public:
     // Replaces the real dialog (tests, scripted runs).
     static void SetPresenter(Presenter presenter);
 
-private:
+  private:
     QString fileName_;
     QString fileTitle_;
 };

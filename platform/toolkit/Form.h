@@ -11,10 +11,12 @@ namespace parlavox::toolkit {
 
 // 15 twips make one pixel at 96 dots per inch; Qt scales logical pixels by the
 // screen's device-pixel ratio itself.
-constexpr int Twips(int twips) { return twips / 15; }
+constexpr int Twips(int twips) {
+    return twips / 15;
+}
 
 class Form {
-public:
+  public:
     Form() = default;
     virtual ~Form();
     Form(const Form&) = delete;
@@ -31,7 +33,7 @@ public:
     // The top-level window (loads the form).
     QWidget& Window();
 
-protected:
+  protected:
     // Builds the window's controls as children of window, with their design-time settings.
     virtual void Design(QWidget& window) = 0;
     virtual void Form_Load() {}
@@ -39,7 +41,7 @@ protected:
     // Every control accessor goes through here.
     void EnsureLoaded();
 
-private:
+  private:
     std::unique_ptr<QWidget> window_;
 };
 

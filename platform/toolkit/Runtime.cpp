@@ -46,7 +46,9 @@ Hooks& hooks() {
     return h;
 }
 
-void ResetRuntime() { state() = State{}; }
+void ResetRuntime() {
+    state() = State{};
+}
 
 void Dispatch(const std::function<void()>& handler) {
     if (state().ending)
@@ -62,10 +64,16 @@ void Dispatch(const std::function<void()>& handler) {
     }
 }
 
-void End() { throw EndProgram{0}; }
+void End() {
+    throw EndProgram{0};
+}
 
-bool Ending() { return state().ending; }
-int ExitStatus() { return state().status; }
+bool Ending() {
+    return state().ending;
+}
+int ExitStatus() {
+    return state().status;
+}
 
 void MsgBox(const QString& prompt, int style) {
     if (hooks().msgBox) {
@@ -82,17 +90,27 @@ void MsgBox(const QString& prompt, int style) {
     box.exec();
 }
 
-QString AppTitle() { return QStringLiteral("Parlavox"); }
-int AppMajor() { return PARLAVOX_VERSION_MAJOR; }
-int AppMinor() { return PARLAVOX_VERSION_MINOR; }
-int AppRevision() { return PARLAVOX_VERSION_PATCH; }
+QString AppTitle() {
+    return QStringLiteral("Parlavox");
+}
+int AppMajor() {
+    return PARLAVOX_VERSION_MAJOR;
+}
+int AppMinor() {
+    return PARLAVOX_VERSION_MINOR;
+}
+int AppRevision() {
+    return PARLAVOX_VERSION_PATCH;
+}
 
 void Randomize() {
     const QTime now = QTime::currentTime();
     Randomize(static_cast<uint32_t>(now.msecsSinceStartOfDay()) * 2654435761u);
 }
 
-void Randomize(uint32_t seed) { state().seed = (seed ^ (seed >> 8) ^ (seed >> 16)) & 0xFFFFFF; }
+void Randomize(uint32_t seed) {
+    state().seed = (seed ^ (seed >> 8) ^ (seed >> 16)) & 0xFFFFFF;
+}
 
 float Rnd() {
     if (hooks().rnd)
@@ -104,8 +122,8 @@ float Rnd() {
 }
 
 QString DataFolder() {
-    const QString bin = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                     : QDir::currentPath();
+    const QString bin =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return QDir::cleanPath(bin + QStringLiteral("/../") + QStringLiteral(PARLAVOX_DATA_SUBDIR));
 }
 
@@ -120,6 +138,23 @@ uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) {
     std::memcpy(buffer, bytes.constData(), length);
     buffer[length] = '\0';
     return length;
+}
+
+} // namespace parlavox::toolkit
+
+#include <cmath>
+
+namespace parlavox::toolkit {
+
+int16_t CInt(double value) {
+    double whole = std::floor(value);
+    const double fraction = value - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0))
+        whole += 1.0;
+    if (!(whole >= -32768.0 && whole <= 32767.0))
+        throw std::overflow_error("Overflow: " + std::to_string(value) +
+                                  " does not fit a 16-bit integer");
+    return static_cast<int16_t>(whole);
 }
 
 } // namespace parlavox::toolkit

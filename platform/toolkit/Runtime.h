@@ -54,12 +54,20 @@ QString DataFolder();
 
 // Seams for tests and for the shell that embeds the toolkit.
 struct Hooks {
-    std::function<void(const QString& prompt, int style)> msgBox;    // default: QMessageBox
-    std::function<float()> rnd;                                       // default: the generator
-    std::function<QString()> windowsDirectory;                        // "" means the query fails
-    std::function<void(int status)> quit;                             // default: QCoreApplication::exit
+    std::function<void(const QString& prompt, int style)> msgBox; // default: QMessageBox
+    std::function<float()> rnd;                                   // default: the generator
+    std::function<QString()> windowsDirectory;                    // "" means the query fails
+    std::function<void(int status)> quit;                         // default: QCoreApplication::exit
 };
 Hooks& hooks();
 void ResetRuntime(); // forget a previous End (tests run many programs in one process)
+
+} // namespace parlavox::toolkit
+
+namespace parlavox::toolkit {
+
+// Conversion to a 16-bit integer: rounds to the nearest, halves to the even
+// neighbour; a value outside the range raises an overflow error.
+int16_t CInt(double value);
 
 } // namespace parlavox::toolkit

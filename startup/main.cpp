@@ -1,0 +1,24 @@
+// The program has no start-up procedure of its own: the toolkit loads and shows
+// the start-up window and runs the event loop.
+
+#include "platform/toolkit/Runtime.h"
+#include "windows/Forms.h"
+#include "windows/FrmSplash.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(parlavox::toolkit::AppTitle());
+    QApplication::setApplicationVersion(QStringLiteral(PARLAVOX_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app-icon-48.png")));
+    // Hidden windows hold the program open: it runs until it ends itself.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    parlavox::toolkit::Dispatch([] { parlavox::frmSplash().Show(); });
+    const int status =
+        parlavox::toolkit::Ending() ? parlavox::toolkit::ExitStatus() : QApplication::exec();
+    parlavox::UnloadAllForms();
+    return status;
+}

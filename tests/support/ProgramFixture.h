@@ -1,0 +1,97 @@
+#pragma once
+// Runs the program against a recording character service, with the toolkit's
+// dialogs, message box, clock-seeded random numbers and quitting replaced by
+// scripted stand-ins.
+
+#include "RecordingAgent.h"
+
+#include "platform/toolkit/CommonDialog.h"
+#include "platform/toolkit/Runtime.h"
+#include "windows/Forms.h"
+#include "windows/FrmAnimation.h"
+#include "windows/FrmSpeak.h"
+#include "windows/FrmSplash.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+
+namespace parlavox::testing {
+
+struct ShownMessage {
+    QString prompt;
+    int style;
+};
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        toolkit::ResetRuntime();
+        recording = std::make_shared<Recording>();
+        recording->animationNames = {"Wave", "Greet", "Think"};
+        agentctl::SetControlFactory([this] {
+            auto control = std::make_unique<RecordingControl>(recording);
+            control_ = control.get();
+            return control;
+        });
+        toolkit::CommonDialog::SetPresenter(
+            [this](const toolkit::CommonDialog::OpenRequest& request, QWidget*) {
+                dialogRequests.push_back(request);
+                return chosenFile;
+            });
+        auto& h = toolkit::hooks();
+        h.msgBox = [this](const QString& prompt, int style) {
+            messages.push_back({prompt, style});
+        };
+        h.quit = [this](int status) { quitStatus = status; };
+        h.rnd = [this] {
+            if (randoms.empty())
+                return 0.0f; // picks nothing
+            const float r = randoms.front();
+            randoms.pop_front();
+            return r;
+        };
+        h.windowsDirectory = nullptr;
+    }
+
+    void TearDown() override {
+        UnloadAllForms();
+        agentctl::SetControlFactory(nullptr);
+        toolkit::CommonDialog::SetPresenter(nullptr);
+        toolkit::hooks() = {};
+        toolkit::ResetRuntime();
+    }
+
+    // Start-up as the toolkit runs it: load and show the start-up window, then
+    // its first timer tick.
+    void startUp(const QString& file = QStringLiteral("/home/user/chars/Genie.acs")) {
+        chosenFile = file;
+        toolkit::Dispatch([] { frmSplash().Show(); });
+        toolkit::Dispatch([] { frmSplash().Timer1_Timer(); });
+    }
+
+    // Start-up with the request stream of start-up itself forgotten.
+    void startUpQuietly() {
+        startUp();
+        ASSERT_FALSE(toolkit::Ending()) << "start-up failed";
+        recording->requests.clear();
+    }
+
+    RecordingControl& control() { return *control_; }
+    QStringList requests() const { return recording->requests; }
+
+    std::shared_ptr<Recording> recording;
+    QString chosenFile;
+    std::vector<toolkit::CommonDialog::OpenRequest> dialogRequests;
+    std::vector<ShownMessage> messages;
+    std::optional<int> quitStatus;
+    std::deque<float> randoms;
+
+  private:
+    RecordingControl* control_ = nullptr;
+};
+
+} // namespace parlavox::testing

@@ -1,0 +1,185 @@
+// Start-up: the version line, the file dialog, cancel, seeding the main window,
+// loading the character and what a failing load leaves behind.
+
+#include "ProgramFixture.h"
+
+#include <QDir>
+
+namespace parlavox::testing {
+namespace {
+
+using StartupTest = ProgramTest;
+
+TEST_F(StartupTest, VersionLineAndDialogFlagsAreSetOnLoad) {
+    toolkit::Dispatch([] { frmSplash().Show(); });
+    EXPECT_EQ(frmSplash().Version().text(), "Version 1.0");
+    EXPECT_EQ(frmSplash().Dlg().Flags, 4);
+    EXPECT_TRUE(frmSplash().Visible());
+    EXPECT_TRUE(frmSplash().Timer1().Enabled());
+    EXPECT_EQ(frmSplash().Timer1().Interval(), 1000);
+    EXPECT_FALSE(frmSplash().Window().windowFlags().testFlag(Qt::WindowTitleHint));
+}
+
+TEST_F(StartupTest, DialogOpensInTheDataFoldersCharacterFolder) {
+    startUp();
+    ASSERT_EQ(dialogRequests.size(), 1u);
+    const auto& r = dialogRequests[0];
+    EXPECT_EQ(r.title, "Open Agent Character");
+    EXPECT_EQ(r.directory, QDir::cleanPath(toolkit::DataFolder()) + "/msagent/chars");
+    EXPECT_EQ(r.nameFilters, QStringList{"Microsoft Agent Characters (*.acs)"});
+    EXPECT_EQ(r.selectedFilter, 0);
+    EXPECT_TRUE(r.hideReadOnly);
+    EXPECT_EQ(frmSplash().Dlg().Filter, "Microsoft Agent Characters (*.acs)|*.acs");
+    EXPECT_EQ(frmSplash().Dlg().FilterIndex, 1);
+    EXPECT_FALSE(frmSplash().Timer1().Enabled());
+}
+
+TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
+    startUp("/home/user/chars/Genie.acs");
+    ASSERT_FALSE(toolkit::Ending());
+    EXPECT_EQ(requests(),
+              (QStringList{
+                  "Connected true",
+                  R"(Characters.Load "Merlin" "/home/user/chars/Genie.acs")",
+                  "Show",
+                  "Commands.RemoveAll",
+                  R"(Commands.Add "ACO" "Advanced Character Options" "Advanced")",
+                  R"(Commands.Add "AGENTWORLD" "Say It" "Say It")",
+                  R"(Commands.Add "MASS" "Change What to be Said" "Change What to be Said")",
+                  R"(Commands.Add "READPAGE" "Random Animation" "Random Animation")",
+                  R"(Commands.Add "SING" "Sing" "Sing")",
+                  R"(Commands.Add "BYE" "Shut Up and Quit" "Shut Up! & Quit")",
+              }));
+    EXPECT_EQ(frmSpeak().TextBox1().Text(), "Hello there!");
+    EXPECT_EQ(frmSpeak().sldSpeed().value(), 150);
+    EXPECT_EQ(frmSpeak().Slider1().value(), 150);
+    EXPECT_EQ(frmSpeak().Label4().text(), "Genie.acs");
+    EXPECT_EQ(frmSpeak().RandomIndex, 0);
+    EXPECT_FALSE(frmSplash().Visible());
+    EXPECT_TRUE(frmSplash().Loaded());
+    EXPECT_FALSE(frmSpeak().Visible());
+    EXPECT_TRUE(frmAnimation().Loaded());
+    EXPECT_FALSE(frmAnimation().Visible());
+    EXPECT_TRUE(frmSpeak().Timer1().Enabled());
+    EXPECT_EQ(frmSpeak().Timer1().Interval(), 15000);
+}
+
+TEST_F(StartupTest, AnimationListKeepsTheServicesOrderAndCountsWithoutSingular) {
+    recording->animationNames = {"Wave", "Acknowledge", "Blink"};
+    startUp();
+    auto& list = frmAnimation().AnimationListBox();
+    ASSERT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(0), "Wave");
+    EXPECT_EQ(list.List(1), "Acknowledge");
+    EXPECT_EQ(list.List(2), "Blink");
+    EXPECT_EQ(frmAnimation().Label2().text(), "3 animations");
+}
+
+TEST_F(StartupTest, CountCaptionForNoneAndOneAnimation) {
+    recording->animationNames = {};
+    startUp();
+    EXPECT_EQ(frmAnimation().Label2().text(), "0 animations");
+    TearDown();
+    SetUp();
+    recording->animationNames = {"Idle1_1"};
+    startUp();
+    EXPECT_EQ(frmAnimation().Label2().text(), "1 animations");
+}
+
+TEST_F(StartupTest, CancelShowsTheMessageAndEndsWithoutACharacter) {
+    startUp(QString());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].prompt, "No agent character loaded; Parlavox will now close.");
+    EXPECT_EQ(messages[0].style, 16);
+    ASSERT_TRUE(quitStatus.has_value());
+    EXPECT_EQ(*quitStatus, 0);
+    EXPECT_TRUE(requests().isEmpty());
+    EXPECT_FALSE(frmSpeak().Loaded());
+    // Nothing runs after the end.
+    bool ran = false;
+    toolkit::Dispatch([&] { ran = true; });
+    EXPECT_FALSE(ran);
+}
+
+TEST_F(StartupTest, LoadFailureEndsThroughTheErrorReportWithNothingSeeded) {
+    recording->failing.insert("Load");
+    startUp("/tmp/broken.acs");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].style, 16);
+    EXPECT_TRUE(messages[0].prompt.contains("/tmp/broken.acs")) << messages[0].prompt.toStdString();
+    EXPECT_EQ(quitStatus, 1);
+    EXPECT_EQ(requests(), QStringList{"Connected true"});
+    EXPECT_TRUE(recording->commandNames.isEmpty());
+    EXPECT_FALSE(frmAnimation().Loaded()); // the list was never touched
+    EXPECT_TRUE(frmSplash().Visible());    // start-up window still showing
+    EXPECT_EQ(frmSpeak().TextBox1().Text(), "");
+    EXPECT_NE(frmSpeak().sldSpeed().value(), 150);
+}
+
+TEST_F(StartupTest, UnavailableEngineIsReportedAsARunTimeError) {
+    agentctl::SetControlFactory(nullptr);
+    startUp();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].prompt.contains("the character engine is not available"));
+    EXPECT_EQ(quitStatus, 1);
+}
+
+TEST_F(StartupTest, FailingShowIsIgnoredAndStartUpGoesOn) {
+    recording->failing.insert("Show");
+    startUp();
+    EXPECT_FALSE(toolkit::Ending());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(recording->commandNames.size(), 6);
+    EXPECT_EQ(frmAnimation().Label2().text(), "3 animations");
+}
+
+TEST_F(StartupTest, AnyNonEmptyPathIsAccepted) {
+    startUp("notes.txt");
+    EXPECT_FALSE(toolkit::Ending());
+    EXPECT_TRUE(requests().contains(R"(Characters.Load "Merlin" "notes.txt")"));
+    EXPECT_EQ(frmSpeak().Label4().text(), "notes.txt");
+}
+
+struct WindowsDirCase {
+    const char* query; // nullptr: the query fails
+    const char* expected;
+};
+
+class GetWindowsDirTest : public ProgramTest,
+                          public ::testing::WithParamInterface<WindowsDirCase> {};
+
+TEST_P(GetWindowsDirTest, AddsOneTrailingBackslash) {
+    const WindowsDirCase c = GetParam();
+    toolkit::hooks().windowsDirectory = [c] { return c.query ? QString(c.query) : QString(); };
+    EXPECT_EQ(frmAnimation().GetWindowsDir(), c.expected);
+    EXPECT_FALSE(frmAnimation().Loaded()) << "the query must not load the window";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GetWindowsDirTest,
+                         ::testing::Values(WindowsDirCase{"C:\\WINDOWS", "C:\\WINDOWS\\"},
+                                           WindowsDirCase{"C:\\", "C:\\"},
+                                           WindowsDirCase{"/usr/share/parlavox",
+                                                          "/usr/share/parlavox\\"},
+                                           WindowsDirCase{nullptr, ""}));
+
+TEST_F(StartupTest, FailingDirectoryQueryOpensTheRelativeFolder) {
+    toolkit::hooks().windowsDirectory = [] { return QString(); };
+    startUp();
+    EXPECT_EQ(frmSplash().Dlg().InitDir, "msagent\\chars");
+    ASSERT_EQ(dialogRequests.size(), 1u);
+    EXPECT_EQ(dialogRequests[0].directory, "msagent/chars");
+}
+
+TEST_F(StartupTest, DirectoryTooLongForTheBufferKeepsTheWholeBuffer) {
+    const QString longDir = "/" + QString(200, 'x');
+    toolkit::hooks().windowsDirectory = [&] { return longDir; };
+    const QString dir = frmAnimation().GetWindowsDir();
+    EXPECT_EQ(dir.size(), 146); // the 145-character buffer and one backslash
+    startUp();
+    // The dialog sees the folder as a C string: empty, so it opens where it likes.
+    ASSERT_EQ(dialogRequests.size(), 1u);
+    EXPECT_EQ(dialogRequests[0].directory, "");
+}
+
+} // namespace
+} // namespace parlavox::testing
