@@ -1,0 +1,66 @@
+#pragma once
+// What the engine asks of speech: tagged text in, a timed utterance out. The
+// engine plays the audio (if any) and drives the balloon's words and the mouth
+// from the utterance's timeline; it never parses tags itself.
+
+#include "agent/format/Character.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace agent::speech {
+
+// The character's own voice settings: the defaults every Speak starts from.
+struct VoiceDefaults {
+    int speedWpm = 150;
+    int pitchHz = 110;
+    QString language = QStringLiteral("en");
+    int gender = 1; // 1 male, 2 female (as stored in character files)
+};
+
+struct WordEvent {
+    std::int64_t ms = 0; // from the utterance's start
+    int start = 0;       // position in displayText
+    int length = 0;
+};
+
+struct MouthEvent {
+    std::int64_t ms = 0;
+    format::MouthType mouth = format::MouthType::Closed;
+};
+
+struct BookmarkEvent {
+    std::int64_t ms = 0;
+    int id = 0;
+};
+
+struct Utterance {
+    QString displayText; // the balloon's text: tags removed, \Map\'s shown text
+    std::vector<WordEvent> words;
+    std::vector<MouthEvent> mouths;
+    std::vector<BookmarkEvent> bookmarks;
+    int sampleRate = 0;              // 0 when there is no audio
+    std::vector<std::int16_t> pcm;   // mono 16-bit; empty when silent
+    std::int64_t durationMs = 0;     // the whole utterance, pauses included
+};
+
+// Turns tagged text into utterances, off the GUI thread where it takes time.
+// Results arrive on the thread that made the request, through ready().
+class Synthesizer : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Starts work on one request; a later cancel() of the same id drops its result.
+    virtual void synthesize(std::uint64_t requestId, const QString& taggedText,
+                            const VoiceDefaults& voice) = 0;
+    virtual void cancel(std::uint64_t requestId) = 0;
+
+signals:
+    void ready(std::uint64_t requestId, std::shared_ptr<const agent::speech::Utterance> utterance);
+};
+
+} // namespace agent::speech
