@@ -1,0 +1,20 @@
+#pragma once
+// The user's choices in the engine's options window; every character obeys them.
+
+namespace agent::engine {
+
+struct Options {
+    bool showBalloon = true;
+    bool speechAudio = true;
+    bool soundEffects = true;
+    int speechSpeedPercent = 100; // scales every character's speaking speed
+    bool listeningEnabled = true;
+    int listeningKey = 0; // Qt::Key; 0 means the default
+    bool showListeningTip = true;
+    bool listeningTone = true;
+    int listenAfterReleaseMs = 2000;
+    bool handsFree = false;
+    bool operator==(const Options&) const = default;
+};
+
+} // namespace agent::engine
