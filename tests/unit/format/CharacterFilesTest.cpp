@@ -1,0 +1,129 @@
+// Every real character in ../shared/characters: the good ones load, decode and
+// composite; the broken ones are refused with a message that says why.
+
+#include "TestData.h"
+
+#include "format/Compositor.h"
+#include "format/Sound.h"
+
+using namespace agent::format;
+
+namespace {
+
+struct Expect {
+    const char* file;
+    int animations;
+    int images;
+    int sounds;
+    int width;
+    int height;
+    bool voice;
+    bool balloon;
+    const char* warning; // a tolerated fault every load must report, or nullptr
+};
+
+class GoodFile : public ::testing::TestWithParam<Expect> {};
+
+// Counts from ../shared/characters/README.md where it gives them.
+const Expect goodFiles[] = {
+    {"Genie.acs", 76, 591, 14, 128, 128, true, true, nullptr},
+    {"Merlin.acs", 73, 614, 32, 128, 128, true, true, nullptr},
+    {"enterprise.acs", 4, 35, 2, 1280, 720, true, false, nullptr},
+    {"banjo.acs", 108, 20, 104, 119, 119, true, false, nullptr},
+    {"rubberball_base.acs", 12, 2, 0, 12, 12, false, false, nullptr},
+    {"TheInvisibleMan.acs", 1, 0, 0, 100, 100, true, true, nullptr},
+    {"offscreenplayer.acs", 0, 0, 0, 128, 128, true, false, nullptr},
+    {"Angel.acs", 5, 14, 0, 128, 179, true, true, "image 12"},
+    {"zippz.acs", 61, 142, 3, 128, 128, true, true, "image 64"},
+};
+
+} // namespace
+
+TEST_P(GoodFile, LoadsDecodesAndComposites) {
+    const Expect& e = GetParam();
+    SKIP_WITHOUT_SHARED(e.file);
+    const Character c = Character::open(testdata::shared(e.file));
+    EXPECT_EQ(int(c.animations.size()), e.animations);
+    EXPECT_EQ(int(c.imageCount()), e.images);
+    EXPECT_EQ(int(c.soundCount()), e.sounds);
+    EXPECT_EQ(c.width, e.width);
+    EXPECT_EQ(c.height, e.height);
+    EXPECT_EQ(c.voice.has_value(), e.voice);
+    EXPECT_EQ(c.balloon.has_value(), e.balloon);
+    EXPECT_EQ(bool(c.flags & VoiceOn), c.voice.has_value());
+    EXPECT_EQ(bool(c.flags & BalloonOn), c.balloon.has_value());
+    EXPECT_FALSE(c.locales.empty());
+
+    testdata::decodeEverything(c);
+    for (std::size_t i = 0; i < c.soundCount(); ++i)
+        EXPECT_GT(decodeSound(c.sound(i).data).frameCount(), 0u) << "sound " << i;
+
+    // Frames with images draw something inside the character's rectangle.
+    int drawn = 0;
+    for (const Animation& a : c.animations)
+        for (const Frame& f : a.frames)
+            if (!f.images.empty() && drawn < 20) {
+                const QImage img = composeFrame(c, f);
+                EXPECT_EQ(img.size(), c.size());
+                const QRegion shape = frameShape(c, f);
+                EXPECT_TRUE(QRegion(0, 0, c.width, c.height).contains(shape.boundingRect()) ||
+                            shape.isEmpty());
+                drawn += shape.isEmpty() ? 0 : 1;
+            }
+    if (e.images > 0) {
+        EXPECT_GT(drawn, 0);
+    }
+
+    if (e.warning) {
+        ASSERT_FALSE(c.warnings().isEmpty());
+        EXPECT_TRUE(c.warnings().join('\n').contains(QLatin1String(e.warning)))
+            << qPrintable(c.warnings().join('\n'));
+        EXPECT_TRUE(c.warnings().front().contains(QLatin1String(e.file)));
+    } else {
+        EXPECT_TRUE(c.warnings().isEmpty()) << qPrintable(c.warnings().join('\n'));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shared, GoodFile, ::testing::ValuesIn(goodFiles), [](const auto& info) {
+    std::string n = info.param.file;
+    for (char& ch : n)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return n;
+});
+
+namespace {
+std::string refusal(const QString& file) {
+    try {
+        Character::open(testdata::shared(file));
+    } catch (const FormatError& e) {
+        return e.what();
+    }
+    return "(loaded)";
+}
+} // namespace
+
+TEST(BadFile, OlderGenerationIsRefusedByName) {
+    SKIP_WITHOUT_SHARED("MIKU.ACS");
+    const std::string m = refusal("MIKU.ACS");
+    EXPECT_NE(m.find("MIKU.ACS"), std::string::npos) << m;
+    EXPECT_NE(m.find("older-generation"), std::string::npos) << m;
+    EXPECT_NE(m.find("D0 CF 11 E0"), std::string::npos) << m;
+}
+
+TEST(BadFile, ScrambledTablesAreRefusedWithTheirOffset) {
+    SKIP_WITHOUT_SHARED("Alfred.acs");
+    const std::string m = refusal("Alfred.acs");
+    EXPECT_NE(m.find("Alfred.acs"), std::string::npos) << m;
+    EXPECT_NE(m.find("offset 0x"), std::string::npos) << m;
+    EXPECT_NE(m.find("outside the file"), std::string::npos) << m;
+}
+
+TEST(BadFile, MissingFileNamesThePath) {
+    try {
+        Character::open(QStringLiteral("/nonexistent/x.acs"));
+        FAIL();
+    } catch (const FormatError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent/x.acs: cannot open"), std::string::npos);
+    }
+}
