@@ -3,18 +3,18 @@
 #include "FormatError.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace agent::format {
 
 namespace {
 
-// The longest sequence is a 20-bit-offset back reference: 1 + 3 + 20 + 12 + 11 bits.
-constexpr int MaxSequenceBits = 47;
 constexpr std::uint32_t EndMarker = 0xFFFFF;
 
 // LSB-first bit reader over a bounded buffer. Refills 64 bits at a time; the
-// caller refills once per sequence and then checks `available` before reads.
+// caller refills once per sequence (the longest, a 20-bit-offset back reference,
+// is 1 + 3 + 20 + 12 + 11 = 47 bits) and checks `available` before reads.
 class BitReader {
   public:
     explicit BitReader(std::span<const std::uint8_t> in) : m_in(in) {}
@@ -142,23 +142,27 @@ DecompressResult decompress(std::span<const std::uint8_t> in, std::span<std::uin
 
         // Length: k one-bits (k <= 11), a zero, then k bits; adds 2^k - 1 + value.
         need(12);
-        int k = 0;
-        while (k < 12 && bits.peek(1)) {
-            bits.skip(1);
-            ++k;
-        }
+        const int k = std::countr_one(bits.peek(12));
         if (k == 12)
             fail(what, "has a length prefix longer than 11 bits", 1 + bits.consumedBytes());
-        bits.skip(1);
+        bits.skip(k + 1);
         if (k) {
             need(k);
             length += ((1u << k) - 1) + bits.take(k);
         }
 
         // Copy what fits; the part before the output start reads as zeros.
-        std::size_t fit = o < size ? std::min(length, size - o) : 0;
+        const std::size_t fit = o < size ? std::min(length, size - o) : 0;
         if (fit && dist <= o) {
-            copyMatch(base + o, dist, fit);
+            std::uint8_t* dst = base + o;
+            if (dist >= 8 && fit <= 64 && size - o >= fit + 8) {
+                // Whole 8-byte steps, each reading only bytes already written;
+                // the overshoot (< 8 bytes) is rewritten by what follows.
+                for (std::size_t i = 0; i < fit; i += 8)
+                    std::memcpy(dst + i, dst + i - dist, 8);
+            } else {
+                copyMatch(dst, dist, fit);
+            }
         } else if (fit) {
             for (std::size_t i = 0; i < fit; ++i) {
                 const std::size_t at = o + i;

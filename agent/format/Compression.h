@@ -22,7 +22,8 @@ struct DecompressResult {
 // Decompresses `in` into `out`. Every read and write is bounded. Throws
 // FormatError (message prefixed by `what`) when the stream is malformed, ends
 // without its end marker, or runs more than `maxExcess` bytes past `out`.
-// Stopping short of out.size() is not an error here: check result.written.
+// Stopping short of out.size() is not an error here: check result.written
+// (bytes of `out` past it are unspecified).
 DecompressResult decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                             const std::string& what, std::size_t maxExcess = 0);
 

@@ -77,6 +77,10 @@ QRgb readRgb(ByteReader& r, const char* field) { // stored red, green, blue, 0
     return qRgb(b[0], b[1], b[2]);
 }
 
+// Every frame is composited at the character's size; 8192x8192 is far beyond
+// any real character (the largest seen is 1280x720) and keeps that bounded.
+constexpr std::size_t MaxFramePixels = std::size_t(8192) * 8192;
+
 // Compressed pixels can grow at most 4096 bytes per 31 bits of stream; an image
 // claiming more cannot be genuine, and must not make us allocate for it.
 std::size_t maxUnpacked(std::size_t packed) {
@@ -123,6 +127,9 @@ void Reader::readCharacterInfo(Character& c, Locator loc) {
     c.guid = readGuid(r, "GUID");
     c.width = r.u16("width");
     c.height = r.u16("height");
+    if (std::size_t(c.width) * c.height > MaxFramePixels)
+        r.failAt(r.offset() - 4, "frame size " + std::to_string(c.width) + "x" +
+                                     std::to_string(c.height) + " is implausibly large");
     c.transparentIndex = r.u8("transparent index");
     c.flags = r.u32("flags");
     c.animationSetMajor = r.u16("animation set major version");
