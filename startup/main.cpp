@@ -1,6 +1,7 @@
 // The program has no start-up procedure of its own: the toolkit loads and shows
 // the start-up window and runs the event loop.
 
+#include "platform/agent/EngineControl.h"
 #include "platform/toolkit/Runtime.h"
 #include "windows/Forms.h"
 #include "windows/FrmSplash.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     // Hidden windows hold the program open: it runs until it ends itself.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    parlavox::agentctl::SetControlFactory(&parlavox::agentctl::CreateEngineControl);
     parlavox::toolkit::Dispatch([] { parlavox::frmSplash().Show(); });
     const int status =
         parlavox::toolkit::Ending() ? parlavox::toolkit::ExitStatus() : QApplication::exec();

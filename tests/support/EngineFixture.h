@@ -3,6 +3,7 @@
 // random source and a synthesizer that answers at once.
 
 #include "agent/engine/CharacterAgent.h"
+#include "agent/format/Sound.h"
 
 #include <gtest/gtest.h>
 
@@ -49,12 +50,19 @@ inline std::shared_ptr<format::Character> makeCharacter(bool withStates = true) 
     c->palette[1] = qRgb(255, 0, 0);
     c->transparentIndex = 0;
     c->flags = format::BalloonOn | format::VoiceOn;
+    c->voice = format::VoiceInfo{};
+    c->voice->speed = 150;
+    c->voice->pitch = 110;
     c->balloon = format::BalloonInfo{
         2, 20, qRgb(0, 0, 0), qRgb(255, 255, 225), qRgb(0, 0, 0), "Sans", -13, 400, false, 0};
     format::Bitmap body{8, 8, std::vector<std::uint8_t>(8 * 8, 1)};
     format::Bitmap mouth{2, 2, std::vector<std::uint8_t>(4 * 2, 1)};
     c->addImage(body);
     c->addImage(mouth);
+    format::Pcm beep{11025, 1, std::vector<std::int16_t>(1102, 0)};
+    for (std::size_t i = 0; i < beep.samples.size(); ++i)
+        beep.samples[i] = std::int16_t((i / 12) % 2 ? 8000 : -8000);
+    c->addSound(format::encodeWav(beep));
     using T = format::Transition;
     c->animations = {
         animation("RestPose", {frame(10, {}, -1, true)}),

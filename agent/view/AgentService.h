@@ -1,0 +1,55 @@
+#pragma once
+// The engine as one object: loads characters from files, puts each on the
+// desktop with its balloon and menu, voices it, and reports what the user does
+// to it. It knows nothing about the program that uses it.
+
+#include "agent/engine/CharacterAgent.h"
+#include "agent/engine/Options.h"
+#include "agent/speech/Utterance.h"
+
+#include <QObject>
+
+#include <map>
+#include <memory>
+
+namespace agent::view {
+
+class CharacterWindow;
+class BalloonWindow;
+class OptionsDialog;
+class SoundPlayer;
+
+class AgentService : public QObject {
+    Q_OBJECT
+  public:
+    // Without a synthesizer of its own the engine speaks with espeak-ng.
+    explicit AgentService(std::unique_ptr<speech::Synthesizer> synthesizer = nullptr,
+                          QObject* parent = nullptr);
+    ~AgentService() override;
+
+    // Reads the file and makes the character ready; throws with a message
+    // naming the file and what is wrong with it.
+    void load(const QString& characterId, const QString& path);
+    // nullptr when no character has that ID.
+    engine::CharacterAgent* character(const QString& characterId);
+    CharacterWindow* window(const QString& characterId);
+
+    void setOptionsVisible(bool visible);
+    engine::Options& options() { return options_; }
+
+  signals:
+    void command(const QString& characterId, const QString& name);
+    void doubleClicked(const QString& characterId, int button, int shift, int x, int y);
+
+  private:
+    struct Loaded;
+    void openMenu(Loaded& loaded, QPoint at);
+
+    engine::Options options_;
+    std::unique_ptr<speech::Synthesizer> synthesizer_;
+    std::unique_ptr<SoundPlayer> sounds_;
+    std::unique_ptr<OptionsDialog> optionsDialog_;
+    std::map<QString, std::unique_ptr<Loaded>> characters_; // by upper-cased ID
+};
+
+} // namespace agent::view

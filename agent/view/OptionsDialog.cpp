@@ -1,0 +1,152 @@
+#include "OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace agent::view {
+
+namespace {
+
+QSettings settings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("parlavox"),
+                     QStringLiteral("character-engine"));
+}
+
+QCheckBox* check(const char* name, const QString& caption, bool on, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setChecked(on);
+    return box;
+}
+
+} // namespace
+
+engine::Options loadOptions() {
+    QSettings s = settings();
+    engine::Options o;
+    o.showBalloon = s.value("output/balloon", o.showBalloon).toBool();
+    o.speechAudio = s.value("output/speechAudio", o.speechAudio).toBool();
+    o.speechSpeedPercent =
+        std::clamp(s.value("output/speedPercent", o.speechSpeedPercent).toInt(), 25, 400);
+    o.soundEffects = s.value("output/soundEffects", o.soundEffects).toBool();
+    o.listeningEnabled = s.value("input/enabled", o.listeningEnabled).toBool();
+    o.listeningKey = s.value("input/key", o.listeningKey).toInt();
+    o.showListeningTip = s.value("input/tip", o.showListeningTip).toBool();
+    o.listeningTone = s.value("input/tone", o.listeningTone).toBool();
+    o.listenAfterReleaseMs =
+        std::clamp(s.value("input/afterReleaseMs", o.listenAfterReleaseMs).toInt(), 0, 10000);
+    o.handsFree = s.value("input/handsFree", o.handsFree).toBool();
+    return o;
+}
+
+void saveOptions(const engine::Options& o) {
+    QSettings s = settings();
+    s.setValue("output/balloon", o.showBalloon);
+    s.setValue("output/speechAudio", o.speechAudio);
+    s.setValue("output/speedPercent", o.speechSpeedPercent);
+    s.setValue("output/soundEffects", o.soundEffects);
+    s.setValue("input/enabled", o.listeningEnabled);
+    s.setValue("input/key", o.listeningKey);
+    s.setValue("input/tip", o.showListeningTip);
+    s.setValue("input/tone", o.listeningTone);
+    s.setValue("input/afterReleaseMs", o.listenAfterReleaseMs);
+    s.setValue("input/handsFree", o.handsFree);
+}
+
+OptionsDialog::OptionsDialog(engine::Options& options, QWidget* parent)
+    : QDialog(parent), options_(options) {
+    setWindowTitle(QStringLiteral("Advanced Character Options"));
+    build();
+}
+
+void OptionsDialog::build() {
+    auto* tabs = new QTabWidget(this);
+
+    auto* output = new QWidget(tabs);
+    auto* out = new QFormLayout(output);
+    showBalloon_ =
+        check("showBalloon", QStringLiteral("Display &word balloon"), options_.showBalloon, output);
+    speechAudio_ =
+        check("speechAudio", QStringLiteral("Play &spoken audio"), options_.speechAudio, output);
+    speed_ = new QSlider(Qt::Horizontal, output);
+    speed_->setRange(25, 400);
+    speed_->setValue(options_.speechSpeedPercent);
+    speed_->setObjectName(QStringLiteral("speed"));
+    soundEffects_ =
+        check("soundEffects", QStringLiteral("Play sound &effects"), options_.soundEffects, output);
+    out->addRow(showBalloon_);
+    out->addRow(speechAudio_);
+    out->addRow(QStringLiteral("Speaking s&peed"), speed_);
+    out->addRow(soundEffects_);
+    tabs->addTab(output, QStringLiteral("&Output"));
+
+    auto* input = new QWidget(tabs);
+    auto* in = new QFormLayout(input);
+    listening_ = check("listening", QStringLiteral("&Enabled"), options_.listeningEnabled, input);
+    key_ = new QKeySequenceEdit(
+        QKeySequence(options_.listeningKey ? options_.listeningKey : int(Qt::Key_ScrollLock)),
+        input);
+    tip_ = check("tip", QStringLiteral("Display Listening &tip"), options_.showListeningTip, input);
+    tone_ = check("tone", QStringLiteral("Play a tone when listening starts"),
+                  options_.listeningTone, input);
+    afterRelease_ = new QSpinBox(input);
+    afterRelease_->setRange(0, 10000);
+    afterRelease_->setSingleStep(250);
+    afterRelease_->setSuffix(QStringLiteral(" ms"));
+    afterRelease_->setValue(options_.listenAfterReleaseMs);
+    handsFree_ = check("handsFree", QStringLiteral("Listen &hands-free (voice activity)"),
+                       options_.handsFree, input);
+    in->addRow(listening_);
+    in->addRow(QStringLiteral("Listening &key"), key_);
+    in->addRow(tip_);
+    in->addRow(tone_);
+    in->addRow(QStringLiteral("Keep listening after release"), afterRelease_);
+    in->addRow(handsFree_);
+    tabs->addTab(input, QStringLiteral("&Speech Input"));
+
+    auto* about = new QLabel(QStringLiteral("Parlavox character engine\n"
+                                            "Draws, voices and listens for desktop characters.\n"
+                                            "Voice by espeak-ng; recognition by pocketsphinx."),
+                             tabs);
+    about->setMargin(12);
+    tabs->addTab(about, QStringLiteral("&Copyright"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs);
+    layout->addWidget(buttons);
+
+    for (QCheckBox* box :
+         {showBalloon_, speechAudio_, soundEffects_, listening_, tip_, tone_, handsFree_})
+        connect(box, &QCheckBox::toggled, this, &OptionsDialog::apply);
+    connect(speed_, &QSlider::valueChanged, this, &OptionsDialog::apply);
+    connect(afterRelease_, &QSpinBox::valueChanged, this, &OptionsDialog::apply);
+    connect(key_, &QKeySequenceEdit::editingFinished, this, &OptionsDialog::apply);
+}
+
+void OptionsDialog::apply() {
+    options_.showBalloon = showBalloon_->isChecked();
+    options_.speechAudio = speechAudio_->isChecked();
+    options_.speechSpeedPercent = speed_->value();
+    options_.soundEffects = soundEffects_->isChecked();
+    options_.listeningEnabled = listening_->isChecked();
+    const QKeySequence seq = key_->keySequence();
+    options_.listeningKey = seq.isEmpty() ? 0 : seq[0].toCombined();
+    options_.showListeningTip = tip_->isChecked();
+    options_.listeningTone = tone_->isChecked();
+    options_.listenAfterReleaseMs = afterRelease_->value();
+    options_.handsFree = handsFree_->isChecked();
+    saveOptions(options_);
+    emit optionsChanged();
+}
+
+} // namespace agent::view

@@ -1,0 +1,34 @@
+#pragma once
+// Plays the character's frame sounds and its speech on two outputs, so a
+// sound effect does not cut the voice. With no audio device the character
+// carries on silently (the output logs that once).
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace agent::speech {
+class AudioOutput;
+}
+
+namespace agent::view {
+
+class SoundPlayer {
+  public:
+    SoundPlayer();
+    ~SoundPlayer();
+    // A frame sound: a RIFF WAV block from the character file. A block that
+    // does not decode is skipped: a broken sound must not stop the character.
+    void playWav(const QByteArray& riffWav);
+    // Speech: mono 16-bit samples.
+    void playSpeech(const std::vector<std::int16_t>& samples, int sampleRate);
+    void stopSpeech();
+
+  private:
+    std::unique_ptr<speech::AudioOutput> effects_;
+    std::unique_ptr<speech::AudioOutput> speech_;
+};
+
+} // namespace agent::view

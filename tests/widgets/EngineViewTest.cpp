@@ -1,0 +1,180 @@
+// The engine's windows: the character window's shape and picture, the pop-up
+// menu, the word balloon, the options kept between runs, and the service
+// loading a real file.
+
+#include "EngineFixture.h"
+
+#include "agent/format/Compositor.h"
+#include "agent/format/Writer.h"
+#include "agent/view/AgentService.h"
+#include "agent/view/BalloonWindow.h"
+#include "agent/view/CharacterWindow.h"
+#include "agent/view/CommandMenu.h"
+#include "agent/view/OptionsDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace agent::engine::testing {
+namespace {
+
+class ViewTest : public EngineTest {};
+
+TEST_F(ViewTest, WindowMaskIsTheFramesShapeAndFollowsTheMouth) {
+    // A frame whose image has a transparent hole.
+    format::Bitmap ring{8, 8, std::vector<std::uint8_t>(8 * 8, 1)};
+    ring.scanLine(3)[3] = 0;
+    ring.scanLine(0)[7] = 0;
+    character->animations[0].frames[0].images[0].image = std::uint32_t(character->addImage(ring));
+    makeAgent(character);
+    view::CharacterWindow window(*agent);
+    const format::Frame& rest = character->animations[0].frames[0];
+    EXPECT_EQ(window.mask(), format::frameShape(*character, rest));
+    EXPECT_FALSE(window.mask().contains(QPoint(3, 3)));
+    EXPECT_TRUE(window.mask().contains(QPoint(4, 3)));
+    EXPECT_EQ(window.picture(), format::composeFrame(*character, rest));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool)) << "no taskbar entry";
+    EXPECT_EQ(window.size(), QSize(8, 8));
+}
+
+TEST_F(ViewTest, WindowAppearsWithShowAndRaisesDoubleClick) {
+    view::CharacterWindow window(*agent);
+    EXPECT_FALSE(window.isVisible());
+    agent->show();
+    EXPECT_TRUE(window.isVisible());
+    QSignalSpy clicks(&window, &view::CharacterWindow::doubleClicked);
+    QTest::mouseDClick(&window, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 3));
+    ASSERT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks[0][0].toInt(), 1);
+    EXPECT_EQ(clicks[0][1].toInt(), 1) << "shift";
+    settle();
+    agent->hide();
+    settle();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ViewTest, MenuListsTheCommandsInOrderThenTheEnginesEntries) {
+    agent->addCommand("ACO", "Advanced Character Options", "Advanced");
+    agent->addCommand("SING", "&Sing", "Sing");
+    agent->addCommand("HIDDEN", "Hidden", "Hidden");
+    agent->addCommand("BYE", "Shut Up and Quit", "Shut Up! & Quit");
+    auto menu = view::buildCommandMenu(*agent, false);
+    QStringList captions;
+    for (QAction* a : menu->actions())
+        captions << (a->isSeparator() ? QStringLiteral("--") : a->text());
+    EXPECT_EQ(captions,
+              (QStringList{"Advanced Character Options", "&Sing", "Hidden", "Shut Up and Quit",
+                           "--", "Hide", "Advanced Character Options"}));
+    const view::MenuChoice sing = view::choiceOf(menu->actions()[1]);
+    EXPECT_EQ(sing.kind, view::MenuChoice::Command);
+    EXPECT_EQ(sing.commandName, "SING");
+    EXPECT_EQ(view::choiceOf(menu->actions()[5]).kind, view::MenuChoice::Hide);
+    EXPECT_EQ(view::choiceOf(menu->actions()[6]).kind, view::MenuChoice::Options);
+}
+
+TEST(BalloonWrapTest, WrapsAtSpacesAndCutsLongWords) {
+    using view::BalloonWindow;
+    EXPECT_EQ(BalloonWindow::wrap("Hello there, how are you", 10),
+              (QStringList{"Hello", "there, how", "are you"}));
+    EXPECT_EQ(BalloonWindow::wrap("abcdefghijklmnop", 6),
+              (QStringList{"abcdef", "ghijkl", "mnop"}));
+    EXPECT_EQ(BalloonWindow::wrap("", 10), QStringList{});
+    EXPECT_EQ(BalloonWindow::wrap("a\nb", 10), (QStringList{"a", "b"}));
+}
+
+TEST_F(ViewTest, BalloonShowsTheRevealedWordsAndHidesWithStyleZero) {
+    view::CharacterWindow window(*agent);
+    view::BalloonWindow balloon(*agent, window);
+    agent->show();
+    settle();
+    agent->setBalloonStyle(BalloonOnBit | AutoPaceBit | (2 << 24) | (6 << 16));
+    agent->speak("Hello there");
+    clock.advanceBy(250);
+    ASSERT_TRUE(balloon.isVisible());
+    EXPECT_EQ(balloon.visibleLines(), QStringList{"Hello"});
+    clock.advanceBy(300);
+    EXPECT_EQ(balloon.visibleLines(), (QStringList{"Hello", "there"}));
+    settle();
+    agent->setBalloonStyle(0);
+    EXPECT_FALSE(balloon.isVisible());
+}
+
+class ServiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QStandardPaths::setTestModeEnabled(true);
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("small.acs");
+        auto c = makeCharacter();
+        format::writeCharacterFile(*c, path);
+    }
+    QTemporaryDir dir;
+    QString path;
+};
+
+TEST_F(ServiceTest, LoadsAFileAndReportsMenuChoices) {
+    view::AgentService service(std::make_unique<InstantSynthesizer>());
+    service.load("Merlin", path);
+    engine::CharacterAgent* agent = service.character("merlin");
+    ASSERT_NE(agent, nullptr);
+    EXPECT_EQ(agent->animationNames().size(), 13);
+    agent->addCommand("SING", "Sing", "Sing");
+    QSignalSpy commands(&service, &view::AgentService::command);
+    // Choose the first entry as soon as the menu is up.
+    QTimer::singleShot(50, [] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    emit service.window("Merlin")->menuRequested(QPoint(10, 10));
+    ASSERT_EQ(commands.count(), 1);
+    EXPECT_EQ(commands[0][0].toString(), "Merlin");
+    EXPECT_EQ(commands[0][1].toString(), "SING");
+}
+
+TEST_F(ServiceTest, ALoadFailureNamesTheFileAndTheFault) {
+    view::AgentService service(std::make_unique<InstantSynthesizer>());
+    QFile broken(dir.filePath("broken.acs"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\xC3\xAB\xCD\xAB truncated");
+    broken.close();
+    try {
+        service.load("Merlin", broken.fileName());
+        FAIL() << "loaded a broken file";
+    } catch (const std::runtime_error& e) {
+        const QString message = QString::fromUtf8(e.what());
+        EXPECT_TRUE(message.contains(broken.fileName())) << e.what();
+        EXPECT_GT(message.size(), broken.fileName().size() + 40) << "says what is wrong";
+    }
+    EXPECT_EQ(service.character("Merlin"), nullptr);
+    EXPECT_THROW(service.load("X", dir.filePath("missing.acs")), std::runtime_error);
+}
+
+TEST(OptionsTest, ChangesApplyAtOnceAndPersist) {
+    QStandardPaths::setTestModeEnabled(true);
+    engine::Options options;
+    view::saveOptions(options);
+    view::OptionsDialog dialog(options);
+    QSignalSpy changed(&dialog, &view::OptionsDialog::optionsChanged);
+    auto* balloon = dialog.findChild<QCheckBox*>("showBalloon");
+    ASSERT_NE(balloon, nullptr);
+    balloon->setChecked(false);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_FALSE(options.showBalloon);
+    dialog.findChild<QSlider*>("speed")->setValue(150);
+    EXPECT_EQ(options.speechSpeedPercent, 150);
+    EXPECT_EQ(view::loadOptions(), options);
+    view::saveOptions(engine::Options{});
+}
+
+} // namespace
+} // namespace agent::engine::testing
