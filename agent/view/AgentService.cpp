@@ -39,6 +39,8 @@ AgentService::~AgentService() {
 }
 
 void AgentService::load(const QString& characterId, const QString& path) {
+    qCInfo(engine::lcRequest).noquote()
+        << "Characters.Load" << QStringLiteral("\"%1\" \"%2\"").arg(characterId, path);
     const QString key = characterId.toUpper();
     if (characters_.count(key))
         throw std::runtime_error(QStringLiteral("a character with the ID \"%1\" is already loaded")
