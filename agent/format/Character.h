@@ -242,7 +242,8 @@ class Character {
     std::size_t imageCount() const;
     const ImageEntry& imageEntry(std::size_t index) const;
     // Decodes on first use and caches; throws FormatError if the stream is bad.
-    // Tolerated faults add to warnings().
+    // Tolerated faults add to warnings(). The reference stays valid until
+    // clearImageCache() or the Character's destruction (moving it keeps it valid).
     const Bitmap& bitmap(std::size_t index) const;
     // The image's raw RGNDATA (decompressed on first use); empty when absent.
     const QByteArray& regionData(std::size_t index) const;
