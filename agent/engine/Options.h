@@ -1,10 +1,13 @@
 #pragma once
 // The user's choices in the engine's options window; every character obeys them.
 
+#include <QString>
+
 namespace agent::engine {
 
 struct Options {
     bool showBalloon = true;
+    QString balloonFont; // empty: the character's own
     bool speechAudio = true;
     bool soundEffects = true;
     int speechSpeedPercent = 100; // scales every character's speaking speed

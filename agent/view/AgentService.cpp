@@ -59,7 +59,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
                                                  loaded->random, synthesizer_.get(), options_);
     engine::CharacterAgent& agent = *loaded->agent;
     loaded->window = std::make_unique<CharacterWindow>(agent);
-    loaded->balloon = std::make_unique<BalloonWindow>(agent, *loaded->window);
+    loaded->balloon = std::make_unique<BalloonWindow>(agent, *loaded->window, options_);
     CharacterWindow& window = *loaded->window;
     BalloonWindow& balloon = *loaded->balloon;
 

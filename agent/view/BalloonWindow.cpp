@@ -14,8 +14,9 @@ constexpr int kTail = 14;
 constexpr int kRadius = 10;
 } // namespace
 
-BalloonWindow::BalloonWindow(engine::CharacterAgent& agent, QWidget& character)
-    : agent_(agent), character_(character) {
+BalloonWindow::BalloonWindow(engine::CharacterAgent& agent, QWidget& character,
+                             const engine::Options& options)
+    : agent_(agent), character_(character), options_(options) {
     setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -26,7 +27,7 @@ BalloonWindow::BalloonWindow(engine::CharacterAgent& agent, QWidget& character)
     if (c.balloon) {
         const auto& b = *c.balloon;
         if (!b.fontName.isEmpty())
-            font_.setFamily(b.fontName);
+            font_.setFamily(options.balloonFont.isEmpty() ? b.fontName : options.balloonFont);
         // Heights are in pixels; negative means the character height.
         font_.setPixelSize(std::max(8, std::abs(b.fontHeight ? b.fontHeight : 13)));
         font_.setBold(b.fontWeight >= 600);
@@ -74,6 +75,8 @@ QStringList BalloonWindow::wrap(const QString& text, int width) {
 
 void BalloonWindow::refresh() {
     const auto& b = agent_.balloon();
+    if (!options_.balloonFont.isEmpty() && font_.family() != options_.balloonFont)
+        font_.setFamily(options_.balloonFont);
     if (!b.visible || !agent_.visible()) {
         hide();
         return;

@@ -14,7 +14,8 @@ namespace agent::view {
 class BalloonWindow : public QWidget {
     Q_OBJECT
   public:
-    BalloonWindow(engine::CharacterAgent& agent, QWidget& character);
+    BalloonWindow(engine::CharacterAgent& agent, QWidget& character,
+                  const engine::Options& options);
 
     // The lines shown now: wrapped to the characters per line, the last
     // `lines` of what has been revealed.
@@ -35,6 +36,7 @@ class BalloonWindow : public QWidget {
 
     engine::CharacterAgent& agent_;
     QWidget& character_;
+    const engine::Options& options_;
     QFont font_;
     QColor foreground_, background_, border_;
     QStringList lines_;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFontComboBox>
 #include <QFormLayout>
 #include <QKeySequenceEdit>
 #include <QLabel>
@@ -33,6 +34,7 @@ engine::Options loadOptions() {
     QSettings s = settings();
     engine::Options o;
     o.showBalloon = s.value("output/balloon", o.showBalloon).toBool();
+    o.balloonFont = s.value("output/balloonFont", o.balloonFont).toString();
     o.speechAudio = s.value("output/speechAudio", o.speechAudio).toBool();
     o.speechSpeedPercent =
         std::clamp(s.value("output/speedPercent", o.speechSpeedPercent).toInt(), 25, 400);
@@ -50,6 +52,7 @@ engine::Options loadOptions() {
 void saveOptions(const engine::Options& o) {
     QSettings s = settings();
     s.setValue("output/balloon", o.showBalloon);
+    s.setValue("output/balloonFont", o.balloonFont);
     s.setValue("output/speechAudio", o.speechAudio);
     s.setValue("output/speedPercent", o.speechSpeedPercent);
     s.setValue("output/soundEffects", o.soundEffects);
@@ -74,6 +77,13 @@ void OptionsDialog::build() {
     auto* out = new QFormLayout(output);
     showBalloon_ =
         check("showBalloon", QStringLiteral("Display &word balloon"), options_.showBalloon, output);
+    useCharacterFont_ = check("characterFont", QStringLiteral("Use the character's &font"),
+                              options_.balloonFont.isEmpty(), output);
+    font_ = new QFontComboBox(output);
+    font_->setObjectName(QStringLiteral("font"));
+    if (!options_.balloonFont.isEmpty())
+        font_->setCurrentFont(QFont(options_.balloonFont));
+    font_->setEnabled(!options_.balloonFont.isEmpty());
     speechAudio_ =
         check("speechAudio", QStringLiteral("Play &spoken audio"), options_.speechAudio, output);
     speed_ = new QSlider(Qt::Horizontal, output);
@@ -83,6 +93,8 @@ void OptionsDialog::build() {
     soundEffects_ =
         check("soundEffects", QStringLiteral("Play sound &effects"), options_.soundEffects, output);
     out->addRow(showBalloon_);
+    out->addRow(useCharacterFont_);
+    out->addRow(QStringLiteral("Balloon font"), font_);
     out->addRow(speechAudio_);
     out->addRow(QStringLiteral("Speaking s&peed"), speed_);
     out->addRow(soundEffects_);
@@ -125,8 +137,9 @@ void OptionsDialog::build() {
     layout->addWidget(tabs);
     layout->addWidget(buttons);
 
-    for (QCheckBox* box :
-         {showBalloon_, speechAudio_, soundEffects_, listening_, tip_, tone_, handsFree_})
+    connect(font_, &QFontComboBox::currentFontChanged, this, &OptionsDialog::apply);
+    for (QCheckBox* box : {showBalloon_, useCharacterFont_, speechAudio_, soundEffects_, listening_,
+                           tip_, tone_, handsFree_})
         connect(box, &QCheckBox::toggled, this, &OptionsDialog::apply);
     connect(speed_, &QSlider::valueChanged, this, &OptionsDialog::apply);
     connect(afterRelease_, &QSpinBox::valueChanged, this, &OptionsDialog::apply);
@@ -135,6 +148,9 @@ void OptionsDialog::build() {
 
 void OptionsDialog::apply() {
     options_.showBalloon = showBalloon_->isChecked();
+    font_->setEnabled(!useCharacterFont_->isChecked());
+    options_.balloonFont =
+        useCharacterFont_->isChecked() ? QString() : font_->currentFont().family();
     options_.speechAudio = speechAudio_->isChecked();
     options_.speechSpeedPercent = speed_->value();
     options_.soundEffects = soundEffects_->isChecked();

@@ -34,6 +34,8 @@ class OptionsDialog : public QDialog {
 
     engine::Options& options_;
     QCheckBox* showBalloon_ = nullptr;
+    QCheckBox* useCharacterFont_ = nullptr;
+    QFontComboBox* font_ = nullptr;
     QCheckBox* speechAudio_ = nullptr;
     QSlider* speed_ = nullptr;
     QCheckBox* soundEffects_ = nullptr;

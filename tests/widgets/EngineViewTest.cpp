@@ -113,7 +113,7 @@ TEST(BalloonWrapTest, WrapsAtSpacesAndCutsLongWords) {
 
 TEST_F(ViewTest, BalloonShowsTheRevealedWordsAndHidesWithStyleZero) {
     view::CharacterWindow window(*agent);
-    view::BalloonWindow balloon(*agent, window);
+    view::BalloonWindow balloon(*agent, window, options);
     agent->show();
     settle();
     agent->setBalloonStyle(BalloonOnBit | AutoPaceBit | (2 << 24) | (6 << 16));
