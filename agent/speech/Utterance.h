@@ -38,28 +38,35 @@ struct BookmarkEvent {
     int id = 0;
 };
 
+// A speech sound as the synthesizer names it (espeak-ng mnemonics): for tools and logs.
+struct PhonemeEvent {
+    std::int64_t ms = 0;
+    QString name;
+};
+
 struct Utterance {
     QString displayText; // the balloon's text: tags removed, \Map\'s shown text
     std::vector<WordEvent> words;
     std::vector<MouthEvent> mouths;
     std::vector<BookmarkEvent> bookmarks;
-    int sampleRate = 0;              // 0 when there is no audio
-    std::vector<std::int16_t> pcm;   // mono 16-bit; empty when silent
-    std::int64_t durationMs = 0;     // the whole utterance, pauses included
+    int sampleRate = 0;                 // 0 when there is no audio
+    std::vector<std::int16_t> pcm;      // mono 16-bit; empty when silent
+    std::int64_t durationMs = 0;        // the whole utterance, pauses included
+    std::vector<PhonemeEvent> phonemes; // what the mouths were made from
 };
 
 // Turns tagged text into utterances, off the GUI thread where it takes time.
 // Results arrive on the thread that made the request, through ready().
 class Synthesizer : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     // Starts work on one request; a later cancel() of the same id drops its result.
     virtual void synthesize(std::uint64_t requestId, const QString& taggedText,
                             const VoiceDefaults& voice) = 0;
     virtual void cancel(std::uint64_t requestId) = 0;
 
-signals:
+  signals:
     void ready(std::uint64_t requestId, std::shared_ptr<const agent::speech::Utterance> utterance);
 };
 

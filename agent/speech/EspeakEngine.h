@@ -1,0 +1,35 @@
+#pragma once
+// The process's one espeak-ng instance. espeak-ng keeps global state and is not
+// re-entrant, so every use goes through here, one at a time.
+
+#include "agent/speech/SpeechScript.h"
+#include "agent/speech/Utterance.h"
+
+#include <functional>
+#include <memory>
+
+namespace agent::speech {
+
+class EspeakEngine {
+  public:
+    // The engine, initialised on first use; nullptr when espeak-ng cannot start
+    // (no data files, say). Later calls give the same answer.
+    static EspeakEngine* instance();
+
+    // Says the script; `cancelled` is polled while synthesizing and ends it early.
+    // Safe to call from any thread; calls are serialised.
+    std::shared_ptr<Utterance> render(const SpeechScript& script,
+                                      const std::function<bool()>& cancelled = {});
+
+    int sampleRate() const { return sampleRate_; }
+
+    EspeakEngine(const EspeakEngine&) = delete;
+    EspeakEngine& operator=(const EspeakEngine&) = delete;
+    ~EspeakEngine();
+
+  private:
+    explicit EspeakEngine(int sampleRate) : sampleRate_(sampleRate) {}
+    int sampleRate_;
+};
+
+} // namespace agent::speech

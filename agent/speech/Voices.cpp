@@ -1,0 +1,71 @@
+#include "agent/speech/Voices.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace agent::speech {
+
+namespace {
+
+// Median fundamental (Hz) at pitch settings 0, 10, ..., 100, measured on espeak-ng 1.51
+// through this engine's own path (150 wpm, normal range) over three English sentences
+// with an autocorrelation tracker.
+constexpr std::array<double, 11> kMaleHz = {66, 71, 77, 83, 91, 100, 111, 123, 137, 152, 170};
+constexpr std::array<double, 11> kFemaleHz = {144, 153, 163, 176, 190, 207,
+                                              226, 248, 274, 304, 334};
+
+const std::array<double, 11>& table(VoiceVariant variant) {
+    return variant == VoiceVariant::Female || variant == VoiceVariant::WhisperFemale ? kFemaleHz
+                                                                                     : kMaleHz;
+}
+
+// The male voice is preferred up to here, the female one from kFemaleLowest up.
+constexpr int kMaleHighest = 160;
+constexpr int kFemaleLowest = 150;
+
+} // namespace
+
+VoiceVariant variantForPitch(int hz, int gender) {
+    if (gender == 2)
+        return hz >= kFemaleLowest ? VoiceVariant::Female : VoiceVariant::Male;
+    return hz <= kMaleHighest ? VoiceVariant::Male : VoiceVariant::Female;
+}
+
+double measuredPitchHz(VoiceVariant variant, int setting) {
+    const auto& hz = table(variant);
+    const double s = std::clamp(setting, 0, 100) / 10.0;
+    const int i = std::min(9, static_cast<int>(s));
+    // Pitch grows geometrically with the setting: interpolate the logarithm.
+    const double t = s - i;
+    return std::exp(std::log(hz[i]) * (1 - t) + std::log(hz[i + 1]) * t);
+}
+
+int pitchSetting(VoiceVariant variant, double hz) {
+    int best = 0;
+    double bestError = 1e9;
+    for (int s = 0; s <= 100; ++s) {
+        const double error = std::abs(std::log(measuredPitchHz(variant, s) / hz));
+        if (error < bestError) {
+            bestError = error;
+            best = s;
+        }
+    }
+    return best;
+}
+
+QString espeakVoiceName(const QString& language, VoiceVariant variant) {
+    switch (variant) {
+    case VoiceVariant::Male:
+        return language;
+    case VoiceVariant::Female:
+        return language + QStringLiteral("+f3");
+    case VoiceVariant::Whisper:
+        return language + QStringLiteral("+whisper");
+    case VoiceVariant::WhisperFemale:
+        return language + QStringLiteral("+whisperf");
+    }
+    return language;
+}
+
+} // namespace agent::speech

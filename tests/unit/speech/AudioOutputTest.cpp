@@ -1,0 +1,236 @@
+// AudioOutput against a real PulseAudio server: what the null sink's monitor records
+// is what a listener would have heard.
+
+#include "agent/speech/AudioOutput.h"
+#include "agent/speech/EspeakSynthesizer.h"
+
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace agent::speech;
+
+namespace {
+
+constexpr int kRate = 22050;
+
+void waitMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Records the null sink's monitor as mono 16-bit PCM, into a file so that nothing
+// waits on a full pipe.
+class MonitorRecording {
+  public:
+    MonitorRecording() {
+        parec_.start(QStringLiteral("parec"),
+                     {QStringLiteral("--device=t.monitor"), QStringLiteral("--format=s16le"),
+                      QStringLiteral("--rate=%1").arg(kRate), QStringLiteral("--channels=1"),
+                      QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"),
+                      dir_.filePath(QStringLiteral("monitor.raw"))});
+        parec_.waitForStarted(5000);
+        clock_.start();
+        waitMs(400); // let the stream connect before anything plays
+    }
+    ~MonitorRecording() { finish(); }
+
+    std::vector<std::int16_t> finish() {
+        // The monitor's data may lag behind: wait until the file covers the time so far.
+        const QString path = dir_.filePath(QStringLiteral("monitor.raw"));
+        const qint64 wanted = (clock_.elapsed() - 500) * kRate / 1000 * 2;
+        for (int i = 0; i < 150 && QFileInfo(path).size() < wanted; ++i)
+            waitMs(10);
+        if (parec_.state() != QProcess::NotRunning) {
+            parec_.terminate();
+            parec_.waitForFinished(5000);
+        }
+        QFile file(dir_.filePath(QStringLiteral("monitor.raw")));
+        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        std::vector<std::int16_t> pcm(static_cast<std::size_t>(data.size()) / 2);
+        std::memcpy(pcm.data(), data.constData(), pcm.size() * 2);
+        return pcm;
+    }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess parec_;
+    QElapsedTimer clock_;
+};
+
+// Milliseconds (10 ms blocks) whose level is clearly above silence.
+int loudMs(const std::vector<std::int16_t>& pcm, int rate) {
+    const std::size_t block = rate / 100;
+    int ms = 0;
+    for (std::size_t s = 0; s + block <= pcm.size(); s += block) {
+        double e = 0;
+        for (std::size_t i = s; i < s + block; ++i)
+            e += double(pcm[i]) * pcm[i];
+        if (std::sqrt(e / block) > 300)
+            ms += 10;
+    }
+    return ms;
+}
+
+std::vector<std::int16_t> tone(int ms, int rate) {
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(ms) * rate / 1000);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * double(i) / rate));
+    return pcm;
+}
+
+std::shared_ptr<const Utterance> speech(const QString& text) {
+    EspeakSynthesizer synth;
+    std::shared_ptr<const Utterance> result;
+    QEventLoop loop;
+    QObject::connect(&synth, &Synthesizer::ready, &loop,
+                     [&](std::uint64_t, std::shared_ptr<const Utterance> u) {
+                         result = std::move(u);
+                         loop.quit();
+                     });
+    QTimer::singleShot(30'000, &loop, &QEventLoop::quit);
+    synth.synthesize(1, text, {});
+    loop.exec();
+    return result;
+}
+
+bool waitFinished(AudioOutput& out, int timeoutMs) {
+    QEventLoop loop;
+    bool done = false;
+    QObject::connect(&out, &AudioOutput::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done;
+}
+
+// Waits until `out` has played `ms` (or 10 s pass): a young server may stall a little.
+std::int64_t waitPlayed(AudioOutput& out, std::int64_t ms) {
+    for (int i = 0; i < 1000 && out.elapsedMs() < ms; ++i)
+        waitMs(10);
+    return out.elapsedMs();
+}
+
+// A server's first streams stall between buffers for a while; the tests start after
+// some sound has gone through.
+class AudioOutputTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        AudioOutput warmUp;
+        std::vector<std::int16_t> quiet(kRate * 3 / 2, 0);
+        if (warmUp.play(quiet, kRate))
+            waitFinished(warmUp, 10'000);
+    }
+};
+
+} // namespace
+
+TEST_F(AudioOutputTest, SpeechIsHeardOnTheDevice) {
+    ASSERT_TRUE(AudioOutput::hasDevice());
+    const auto u = speech(QStringLiteral("Hello there, this is the character speaking."));
+    ASSERT_TRUE(u && !u->pcm.empty());
+    MonitorRecording recording;
+    AudioOutput out;
+    ASSERT_TRUE(out.play(u->pcm, u->sampleRate));
+    EXPECT_TRUE(out.isPlaying());
+    const std::int64_t early = waitPlayed(out, 300);
+    ASSERT_TRUE(waitFinished(out, static_cast<int>(u->durationMs) + 10000));
+    const std::int64_t atEnd = out.elapsedMs();
+    EXPECT_FALSE(out.isPlaying());
+    waitMs(300);
+    const auto heard = recording.finish();
+
+    const int played = loudMs(u->pcm, u->sampleRate);
+    const int recorded = loudMs(heard, kRate);
+    std::printf("source loud %d ms, monitor loud %d ms; elapsed %lld ms, then %lld ms at the end "
+                "of %lld ms\n",
+                played, recorded, static_cast<long long>(early), static_cast<long long>(atEnd),
+                static_cast<long long>(u->durationMs));
+    EXPECT_GT(played, 500);
+    EXPECT_NEAR(recorded, played, 0.25 * played);
+    // The position advances with playback and never runs past the sound.
+    EXPECT_GT(early, 0);
+    EXPECT_LT(early, atEnd);
+    EXPECT_LE(atEnd, u->durationMs + 100);
+    EXPECT_GT(atEnd, u->durationMs / 2);
+}
+
+TEST_F(AudioOutputTest, StopCutsTheSound) {
+    MonitorRecording recording;
+    AudioOutput out;
+    ASSERT_TRUE(out.play(tone(4000, kRate), kRate));
+    const std::int64_t elapsedAtStop = waitPlayed(out, 500);
+    out.stop();
+    EXPECT_FALSE(out.isPlaying());
+    EXPECT_EQ(out.elapsedMs(), 0);
+    waitMs(800);
+    const auto heard = recording.finish();
+    const int recorded = loudMs(heard, kRate);
+    std::printf("stopped after %lld ms played; the monitor heard %d ms of the 4000 ms tone "
+                "(recorded %zu ms)\n",
+                static_cast<long long>(elapsedAtStop), recorded, heard.size() * 1000 / kRate);
+    ASSERT_GE(elapsedAtStop, 500);
+    EXPECT_GT(recorded, 300);
+    EXPECT_LT(recorded, elapsedAtStop + 250);
+    // The last half second of the recording is silence.
+    const std::vector<std::int16_t> tail(
+        heard.end() - std::min<std::size_t>(heard.size(), kRate / 2), heard.end());
+    EXPECT_EQ(loudMs(tail, kRate), 0);
+}
+
+TEST_F(AudioOutputTest, PlaysAgainAfterStopAndInStereo) {
+    MonitorRecording recording;
+    AudioOutput out;
+    ASSERT_TRUE(out.play(tone(2000, kRate), kRate));
+    waitPlayed(out, 200);
+    out.stop();
+    std::vector<std::int16_t> stereo;
+    for (std::int16_t s : tone(600, 44100)) {
+        stereo.push_back(s);
+        stereo.push_back(s);
+    }
+    ASSERT_TRUE(out.play(stereo, 44100, 2));
+    EXPECT_TRUE(waitFinished(out, 10000));
+    waitMs(200);
+    const int recorded = loudMs(recording.finish(), kRate);
+    EXPECT_GT(recorded, 500);
+    EXPECT_LT(recorded, 1200);
+    EXPECT_FALSE(out.play({}, kRate)); // nothing to hear
+}
+
+TEST(NoDevice, PlayReportsItOnceAndTheCallerPacesByTheClock) {
+    static QStringList messages;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
+            if (QByteArray(context.category) == "agent.speech")
+                messages << m;
+        });
+    QLoggingCategory::setFilterRules(QStringLiteral("agent.speech=true"));
+    AudioOutput out;
+    EXPECT_FALSE(AudioOutput::hasDevice());
+    EXPECT_FALSE(out.play(tone(500, kRate), kRate));
+    EXPECT_FALSE(out.play(tone(500, kRate), kRate));
+    EXPECT_FALSE(out.isPlaying());
+    EXPECT_EQ(out.elapsedMs(), 0);
+    out.stop();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("no audio output")));
+}

@@ -1,0 +1,216 @@
+// From parsed tags to what espeak-ng is asked to say: voices, prosody, pauses, reading.
+
+#include "agent/speech/SpeechScript.h"
+#include "agent/speech/Visemes.h"
+#include "agent/speech/Voices.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace agent::speech;
+using agent::format::MouthType;
+
+namespace {
+
+SpeechScript script(const char* tagged, VoiceDefaults voice = {}) {
+    return buildScript(parseSpeechTags(QString::fromUtf8(tagged)), voice);
+}
+
+// "S150 P45 R50 A100 'text' #7" for one segment.
+QString describe(const ScriptSegment& segment) {
+    QStringList out;
+    for (const ScriptPiece& p : segment.pieces) {
+        if (p.kind == ScriptPiece::Kind::Control)
+            out << QLatin1Char(p.control) + QString::number(p.value);
+        else if (p.kind == ScriptPiece::Kind::Mark)
+            out << QStringLiteral("#%1").arg(p.value);
+        else
+            out << QStringLiteral("'%1'").arg(p.spoken);
+    }
+    return out.join(u' ');
+}
+
+int setting(VoiceVariant v, int hz) {
+    return pitchSetting(v, hz);
+}
+
+QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude = 100) {
+    return QStringLiteral("S%1 P%2 R%3 A%4")
+        .arg(speed)
+        .arg(setting(v, hz))
+        .arg(range)
+        .arg(amplitude);
+}
+
+} // namespace
+
+TEST(SpeechScript, DefaultsStartEverySegment) {
+    VoiceDefaults voice;
+    voice.speedWpm = 170;
+    voice.pitchHz = 95;
+    const SpeechScript s = script("Hello", voice);
+    ASSERT_EQ(s.segments.size(), 1u);
+    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Male);
+    EXPECT_EQ(s.segments[0].voiceName, QStringLiteral("en"));
+    EXPECT_EQ(describe(s.segments[0]), header(170, VoiceVariant::Male, 95) + " 'Hello'");
+}
+
+TEST(SpeechScript, SpeedAndPitchChangeWhereTheTagStands) {
+    const SpeechScript s = script(R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)");
+    ASSERT_EQ(s.segments.size(), 1u);
+    const auto M = VoiceVariant::Male;
+    EXPECT_EQ(describe(s.segments[0]),
+              header(150, M, 110) + QStringLiteral(" R0 S210 P%1 'Dai ' P%2 'zee'")
+                                        .arg(setting(M, 120))
+                                        .arg(setting(M, 100)));
+    EXPECT_GT(setting(M, 120), setting(M, 100));
+}
+
+TEST(SpeechScript, HighPitchesUseTheFemaleVariantLowOnesTheMale) {
+    const SpeechScript s = script(R"(\Pit=250\high \Pit=80\low)");
+    ASSERT_EQ(s.segments.size(), 2u);
+    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Female);
+    EXPECT_EQ(s.segments[0].voiceName, QStringLiteral("en+f3"));
+    EXPECT_EQ(s.segments[1].variant, VoiceVariant::Male);
+    EXPECT_EQ(describe(s.segments[1]), header(150, VoiceVariant::Male, 80) + " 'low'");
+
+    VoiceDefaults female;
+    female.gender = 2;
+    female.pitchHz = 160;
+    EXPECT_EQ(script("hi", female).segments[0].variant, VoiceVariant::Female);
+    female.pitchHz = 100; // below the female variant's reach
+    EXPECT_EQ(script("hi", female).segments[0].variant, VoiceVariant::Male);
+}
+
+TEST(SpeechScript, WhisperIsAVariantOfItsOwn) {
+    VoiceDefaults voice;
+    voice.language = QStringLiteral("de");
+    const SpeechScript s = script(R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", voice);
+    ASSERT_EQ(s.segments.size(), 3u);
+    EXPECT_EQ(s.segments[1].voiceName, QStringLiteral("de+whisper"));
+    EXPECT_EQ(s.segments[2].voiceName, QStringLiteral("de"));
+}
+
+TEST(SpeechScript, OutOfRangeValuesAreClamped) {
+    const auto M = VoiceVariant::Male;
+    EXPECT_EQ(describe(script(R"(\Spd=10\a)").segments[0]), header(150, M, 110) + " S80 'a'");
+    EXPECT_EQ(describe(script(R"(\Spd=9000\a)").segments[0]), header(150, M, 110) + " S450 'a'");
+    EXPECT_EQ(describe(script(R"(\Vol=0\a)").segments[0]), header(150, M, 110) + " A0 'a'");
+    EXPECT_EQ(describe(script(R"(\Vol=99999\a)").segments[0]), header(150, M, 110) + " A100 'a'");
+    EXPECT_EQ(describe(script(R"(\Vol=32768\a)").segments[0]), header(150, M, 110) + " A50 'a'");
+    EXPECT_EQ(describe(script(R"(\Pit=5\a)").segments[0]),
+              header(150, M, 110) + QStringLiteral(" P%1 'a'").arg(setting(M, kMinPitchHz)));
+    const SpeechScript high = script(R"(\Pit=5000\a)");
+    EXPECT_EQ(high.segments[0].variant, VoiceVariant::Female);
+    EXPECT_EQ(describe(high.segments[0]), header(150, VoiceVariant::Female, kMaxPitchHz) + " 'a'");
+    VoiceDefaults silly;
+    silly.speedWpm = 5;
+    silly.pitchHz = 1;
+    EXPECT_EQ(describe(script("a", silly).segments[0]), header(80, M, kMinPitchHz) + " 'a'");
+}
+
+TEST(SpeechScript, PauseEndsASegmentAndMarksStayInPlace) {
+    const SpeechScript s = script(R"(one\Pau=400\\Mrk=9\two\Pau=-3\)");
+    ASSERT_EQ(s.segments.size(), 2u);
+    EXPECT_EQ(s.segments[0].pauseAfterMs, 400);
+    EXPECT_EQ(describe(s.segments[1]), header(150, VoiceVariant::Male, 110) + " #9 'two'");
+    EXPECT_EQ(s.segments[1].pauseAfterMs, 0);
+    EXPECT_EQ(script(R"(\Pau=999999\)").segments.at(0).pauseAfterMs, 60000);
+}
+
+TEST(SpeechScript, ResetRestatesTheDefaults) {
+    const SpeechScript s = script(R"(\Spd=200\\Vol=0\\Chr="Monotone"\a\Rst\b)");
+    ASSERT_EQ(s.segments.size(), 1u);
+    EXPECT_TRUE(describe(s.segments[0]).endsWith(header(150, VoiceVariant::Male, 110) + " 'b'"))
+        << describe(s.segments[0]).toStdString();
+}
+
+TEST(SpeechScript, EmphasisWrapsOnlyTheNextWord) {
+    const SpeechScript s = script(R"(say \Emp\ this word)");
+    const int p = setting(VoiceVariant::Male, 110);
+    EXPECT_EQ(describe(s.segments[0]),
+              header(150, VoiceVariant::Male, 110) +
+                  QStringLiteral(" 'say ' ' ' A160 P%1 S120 'this' A100 P%2 S150 ' word'")
+                      .arg(p + 10)
+                      .arg(p));
+}
+
+TEST(SpeechScript, EverySpokenCharacterKnowsItsBalloonSpan) {
+    const SpeechScript s = script(R"(Pay \Map="ten dollars"="$10"\ now)");
+    EXPECT_EQ(s.displayText, QStringLiteral("Pay $10 now"));
+    const auto& pieces = s.segments[0].pieces;
+    const auto text = std::find_if(pieces.begin(), pieces.end(), [](const ScriptPiece& p) {
+        return p.spoken == QStringLiteral("ten dollars");
+    });
+    ASSERT_NE(text, pieces.end());
+    for (std::size_t i = 0; i < text->shownStart.size(); ++i) {
+        EXPECT_EQ(text->shownStart[i], 4);
+        EXPECT_EQ(text->shownEnd[i], 7);
+    }
+    const ScriptPiece& last = pieces.back();
+    EXPECT_EQ(last.spoken, QStringLiteral(" now"));
+    EXPECT_EQ(last.shownStart, (std::vector<int>{7, 8, 9, 10}));
+}
+
+TEST(SpeechScript, ReadingContexts) {
+    EXPECT_EQ(readToken(QStringLiteral("bob.smith@example.com."), ReadingContext::Email),
+              QStringLiteral("bob dot smith at example dot com."));
+    EXPECT_EQ(readToken(QStringLiteral("hello,"), ReadingContext::Email), QStringLiteral("hello,"));
+    EXPECT_EQ(readToken(QStringLiteral("St."), ReadingContext::Address), QStringLiteral("Street."));
+    EXPECT_EQ(readToken(QStringLiteral("Ave,"), ReadingContext::Address),
+              QStringLiteral("Avenue,"));
+    EXPECT_EQ(readToken(QStringLiteral("1234"), ReadingContext::Address), QStringLiteral("12 34"));
+    EXPECT_EQ(readToken(QStringLiteral("98052"), ReadingContext::Address),
+              QStringLiteral("9 8 0 5 2"));
+    EXPECT_EQ(readToken(QStringLiteral("St."), ReadingContext::Unknown), QStringLiteral("St."));
+
+    // The whole address is one balloon span per token.
+    const SpeechScript s = script(R"(\Ctx="Address"\1 Main St)");
+    EXPECT_EQ(s.displayText, QStringLiteral("1 Main St"));
+    const ScriptPiece& text = s.segments[0].pieces.back();
+    EXPECT_EQ(text.spoken, QStringLiteral("1 Main Street"));
+    EXPECT_EQ(text.shownStart.back(), 7);
+    EXPECT_EQ(text.shownEnd.back(), 9);
+}
+
+TEST(SpeechScript, LstRepeatsTheLastStatementWithItsTags) {
+    QString last;
+    statementToSay(QStringLiteral(R"(\Spd=90\first)"), last);
+    EXPECT_EQ(last, QStringLiteral(R"(\Spd=90\first)"));
+    const ParsedSpeech again = statementToSay(QStringLiteral(R"(\Lst\)"), last);
+    EXPECT_EQ(again.displayText(), QStringLiteral("first"));
+    ASSERT_FALSE(again.items.empty());
+    EXPECT_EQ(again.items[0].kind, SpeechItem::Kind::Spd);
+    EXPECT_EQ(last, QStringLiteral(R"(\Spd=90\first)"));
+    QString none;
+    EXPECT_TRUE(statementToSay(QStringLiteral(R"(\lst\)"), none).items.empty());
+}
+
+TEST(Voices, PitchTableInvertsWithinAFewPercent) {
+    for (int hz = 70; hz <= 300; hz += 5) {
+        const VoiceVariant v = variantForPitch(hz, 1);
+        const double got = measuredPitchHz(v, pitchSetting(v, hz));
+        EXPECT_NEAR(got / hz, 1.0, 0.03) << hz << " Hz";
+    }
+}
+
+TEST(Visemes, SoundsGroupIntoTheSevenMouths) {
+    const struct {
+        const char* phoneme;
+        MouthType mouth;
+    } cases[] = {
+        {"_", MouthType::Closed},  {"_:", MouthType::Closed}, {"p", MouthType::Closed},
+        {"b", MouthType::Closed},  {"m", MouthType::Closed},  {"t", MouthType::Wide1},
+        {"s", MouthType::Wide1},   {"k", MouthType::Wide1},   {"tS", MouthType::Wide1},
+        {"a", MouthType::Wide2},   {"V", MouthType::Wide2},   {"E", MouthType::Wide2},
+        {"eI", MouthType::Wide3},  {"I", MouthType::Wide3},   {"3:", MouthType::Wide3},
+        {"A:", MouthType::Wide4},  {"O:", MouthType::Medium}, {"aI", MouthType::Medium},
+        {"aU", MouthType::Medium}, {"w", MouthType::Narrow},  {"u:", MouthType::Narrow},
+        {"oU", MouthType::Narrow}, {"OI", MouthType::Narrow}, {"'aI", MouthType::Medium},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mouthForPhoneme(QString::fromLatin1(c.phoneme)), c.mouth) << c.phoneme;
+}

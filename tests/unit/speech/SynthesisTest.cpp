@@ -1,0 +1,395 @@
+// Synthesis measured on its own output: pitch, speed, monotone, words, mouths, marks.
+
+#include "PitchTracker.h"
+
+#include "agent/speech/EspeakSynthesizer.h"
+#include "agent/speech/ReadingPaceSynthesizer.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+using namespace agent::speech;
+using agent::format::MouthType;
+
+namespace {
+
+// Runs requests through a synthesizer and waits for their results.
+class Collector {
+  public:
+    explicit Collector(Synthesizer& synth) : synth_(synth) {
+        QObject::connect(&synth, &Synthesizer::ready, &context_,
+                         [this](std::uint64_t id, std::shared_ptr<const Utterance> u) {
+                             results_[id] = std::move(u);
+                             loop_.quit();
+                         });
+    }
+    void request(std::uint64_t id, const QString& text, const VoiceDefaults& voice = {}) {
+        synth_.synthesize(id, text, voice);
+    }
+    // Waits until `id` is ready (at most 30 s, so a lost result fails instead of hanging).
+    std::shared_ptr<const Utterance> wait(std::uint64_t id) {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &loop_, &QEventLoop::quit);
+        guard.start(30'000);
+        while (results_.count(id) == 0 && guard.isActive())
+            loop_.exec();
+        return results_.count(id) != 0 ? results_[id] : nullptr;
+    }
+    // Drains whatever arrives in the next `ms`.
+    void settle(int ms) {
+        QTimer::singleShot(ms, &loop_, &QEventLoop::quit);
+        loop_.exec();
+    }
+    const std::map<std::uint64_t, std::shared_ptr<const Utterance>>& results() const {
+        return results_;
+    }
+
+  private:
+    Synthesizer& synth_;
+    QObject context_;
+    QEventLoop loop_;
+    std::map<std::uint64_t, std::shared_ptr<const Utterance>> results_;
+};
+
+class Synthesis : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(EspeakSynthesizer::available()); }
+
+    std::shared_ptr<const Utterance> say(const QString& text, const VoiceDefaults& voice = {}) {
+        collector_.request(++id_, text, voice);
+        auto u = collector_.wait(id_);
+        EXPECT_NE(u, nullptr) << "no result for " << text.toStdString();
+        return u;
+    }
+
+    EspeakSynthesizer synth_;
+    Collector collector_{synth_};
+    std::uint64_t id_ = 0;
+};
+
+std::vector<std::int16_t> slice(const Utterance& u, std::int64_t fromMs, std::int64_t toMs) {
+    const auto at = [&](std::int64_t ms) {
+        return std::clamp<std::size_t>(static_cast<std::size_t>(ms * u.sampleRate / 1000), 0,
+                                       u.pcm.size());
+    };
+    return {u.pcm.begin() + at(fromMs), u.pcm.begin() + at(toMs)};
+}
+
+double rms(const std::vector<std::int16_t>& pcm) {
+    double e = 0;
+    for (std::int16_t s : pcm)
+        e += double(s) * s;
+    return pcm.empty() ? 0.0 : std::sqrt(e / pcm.size());
+}
+
+double medianF0(const Utterance& u) {
+    return speechtest::medianPitch(u.pcm, u.sampleRate);
+}
+
+QString wordText(const Utterance& u, const WordEvent& w) {
+    return u.displayText.mid(w.start, w.length);
+}
+
+const QString kSentence =
+    QStringLiteral("The quick brown fox jumps over the lazy dog, and then it runs away.");
+
+} // namespace
+
+TEST_F(Synthesis, PitchNinetyAgainstOneEightyIsAnOctave) {
+    const auto low = say(QStringLiteral(R"(\Pit=90\)") + kSentence);
+    const auto high = say(QStringLiteral(R"(\Pit=180\)") + kSentence);
+    ASSERT_TRUE(low && high);
+    const double ratio = medianF0(*high) / medianF0(*low);
+    EXPECT_NEAR(ratio, 2.0, 0.25) << medianF0(*low) << " Hz vs " << medianF0(*high) << " Hz";
+}
+
+class PitchAccuracy : public Synthesis, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PitchAccuracy, MedianWithinFifteenPercent) {
+    const int requested = GetParam();
+    const auto u = say(QStringLiteral(R"(\Pit=%1\)").arg(requested) + kSentence);
+    ASSERT_TRUE(u);
+    const double measured = medianF0(*u);
+    const double error = (measured - requested) / requested;
+    std::printf("pitch %3d Hz -> median %6.1f Hz (%+5.1f%%)\n", requested, measured, 100 * error);
+    RecordProperty("measured_hz", static_cast<int>(std::lround(measured)));
+    EXPECT_LT(std::abs(error), 0.15) << "measured " << measured << " Hz";
+}
+
+INSTANTIATE_TEST_SUITE_P(Requested, PitchAccuracy,
+                         ::testing::Values(70, 80, 90, 100, 110, 120, 135, 150, 165, 180, 200, 220,
+                                           240, 260, 280, 300));
+
+TEST_F(Synthesis, TheSongLineFallsWordByWord) {
+    const auto u = say(QStringLiteral(
+        R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee, \pit=80\Dai \pit=60\zee)"));
+    ASSERT_TRUE(u);
+    ASSERT_EQ(u->words.size(), 4u);
+    std::vector<double> medians;
+    for (std::size_t i = 0; i < u->words.size(); ++i) {
+        const std::int64_t end = i + 1 < u->words.size() ? u->words[i + 1].ms : u->durationMs;
+        medians.push_back(speechtest::medianPitch(slice(*u, u->words[i].ms, end), u->sampleRate));
+    }
+    for (std::size_t i = 1; i < medians.size(); ++i)
+        EXPECT_LT(medians[i], medians[i - 1] * 0.97)
+            << "word " << i << ": " << medians[i - 1] << " Hz then " << medians[i] << " Hz";
+    EXPECT_NEAR(medians.front() / medians.back(), 2.0, 0.4);
+}
+
+TEST_F(Synthesis, MonotoneNarrowsThePitchSpread) {
+    const auto spread = [](const Utterance& u) {
+        const auto f0 = speechtest::voiced(speechtest::trackPitch(u.pcm, u.sampleRate));
+        return speechtest::percentile(f0, 0.9) / speechtest::percentile(f0, 0.1);
+    };
+    const auto normal = say(kSentence);
+    const auto flat = say(QStringLiteral(R"(\Chr="Monotone"\)") + kSentence);
+    ASSERT_TRUE(normal && flat);
+    EXPECT_LT(spread(*flat) - 1, (spread(*normal) - 1) * 0.5)
+        << "p90/p10 " << spread(*normal) << " normal, " << spread(*flat) << " monotone";
+}
+
+TEST_F(Synthesis, HalfTheSpeedTakesTwiceAsLong) {
+    const auto slow = say(QStringLiteral(R"(\Spd=100\)") + kSentence);
+    const auto fast = say(QStringLiteral(R"(\Spd=200\)") + kSentence);
+    ASSERT_TRUE(slow && fast);
+    EXPECT_NEAR(double(slow->durationMs) / fast->durationMs, 2.0, 0.3)
+        << slow->durationMs << " ms vs " << fast->durationMs << " ms";
+}
+
+TEST_F(Synthesis, SpeedChangesMidSentence) {
+    const auto plain = say(QStringLiteral("one two three four five six seven eight"));
+    const auto slowEnd = say(QStringLiteral(R"(one two three four \Spd=80\five six seven eight)"));
+    ASSERT_TRUE(plain && slowEnd);
+    ASSERT_EQ(plain->words.size(), 8u);
+    ASSERT_EQ(slowEnd->words.size(), 8u);
+    // The first words keep their pace; the rest slows down.
+    EXPECT_NEAR(double(slowEnd->words[3].ms), double(plain->words[3].ms), 60.0);
+    const auto tail = [](const Utterance& u) { return u.durationMs - u.words[4].ms; };
+    EXPECT_GT(double(tail(*slowEnd)), 1.5 * tail(*plain));
+}
+
+TEST_F(Synthesis, WordsPointIntoTheDisplayedText) {
+    const auto u = say(
+        QStringLiteral(R"(\Spd=150\Hello \Pit=80\big \Foo\world, \Map="ten dollars"="$10"\ ok)"));
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->displayText, QStringLiteral("Hello big world, $10 ok"));
+    QStringList words;
+    std::int64_t last = -1;
+    for (const WordEvent& w : u->words) {
+        words << wordText(*u, w);
+        EXPECT_GT(w.ms, last);
+        EXPECT_LT(w.ms, u->durationMs);
+        last = w.ms;
+    }
+    EXPECT_EQ(words.join(u'|'), QStringLiteral("Hello|big|world,|$10|ok"));
+    EXPECT_EQ(u->sampleRate, 22050);
+    EXPECT_EQ(u->durationMs, std::int64_t(u->pcm.size()) * 1000 / u->sampleRate);
+}
+
+TEST_F(Synthesis, MouthsFollowTheSoundAndCloseInPauses) {
+    const auto u = say(QStringLiteral(R"(Wow, a big map. \Pau=600\ Hello)"));
+    ASSERT_TRUE(u);
+    ASSERT_GE(u->mouths.size(), 6u);
+    EXPECT_EQ(u->mouths.front().mouth, MouthType::Closed);
+    EXPECT_EQ(u->mouths.back().mouth, MouthType::Closed);
+    std::set<MouthType> seen;
+    for (std::size_t i = 0; i < u->mouths.size(); ++i) {
+        seen.insert(u->mouths[i].mouth);
+        if (i > 0) {
+            EXPECT_GE(u->mouths[i].ms, u->mouths[i - 1].ms);
+            EXPECT_NE(u->mouths[i].mouth, u->mouths[i - 1].mouth);
+        }
+        EXPECT_LE(u->mouths[i].ms, u->durationMs);
+    }
+    EXPECT_GE(seen.size(), 4u);
+    // Mouths open while there is sound and stay closed through the pause.
+    QStringList words;
+    for (const WordEvent& w : u->words)
+        words << QStringLiteral("%1@%2").arg(wordText(*u, w)).arg(w.ms);
+    ASSERT_EQ(u->words.size(), 5u) << words.join(u' ').toStdString();
+    const std::int64_t pauseStart = u->words[3].ms + 400; // well after "map." has begun
+    const std::int64_t pauseEnd = u->words[4].ms;
+    for (const MouthEvent& m : u->mouths) {
+        if (m.ms > pauseStart && m.ms < pauseEnd) {
+            EXPECT_EQ(m.mouth, MouthType::Closed) << "at " << m.ms;
+        }
+    }
+    auto mouthAt = [&](std::int64_t ms) {
+        MouthType current = MouthType::Closed;
+        for (const MouthEvent& m : u->mouths) {
+            if (m.ms <= ms)
+                current = m.mouth;
+        }
+        return current;
+    };
+    EXPECT_EQ(mouthAt(pauseEnd - 100), MouthType::Closed);
+    EXPECT_LT(rms(slice(*u, pauseEnd - 550, pauseEnd - 50)), 50.0);
+    // Where the mouth is open, on average, there is sound.
+    double openEnergy = 0, closedEnergy = 0;
+    std::int64_t openMs = 0, closedMs = 0;
+    for (std::int64_t t = 0; t + 10 <= u->durationMs; t += 10) {
+        const double e = rms(slice(*u, t, t + 10));
+        if (mouthAt(t) == MouthType::Closed) {
+            closedEnergy += e;
+            closedMs += 10;
+        } else {
+            openEnergy += e;
+            openMs += 10;
+        }
+    }
+    ASSERT_GT(openMs, 0);
+    ASSERT_GT(closedMs, 0);
+    EXPECT_GT(openEnergy / openMs, 3 * closedEnergy / closedMs);
+}
+
+TEST_F(Synthesis, BookmarksArriveWithTheirWord) {
+    const auto u = say(QStringLiteral(R"(one two \Mrk=42\three \Mrk=7\)"));
+    ASSERT_TRUE(u);
+    ASSERT_EQ(u->bookmarks.size(), 2u);
+    ASSERT_EQ(u->words.size(), 3u);
+    EXPECT_EQ(u->bookmarks[0].id, 42);
+    EXPECT_EQ(u->bookmarks[0].ms, u->words[2].ms);
+    EXPECT_EQ(u->bookmarks[1].id, 7);
+    EXPECT_GT(u->bookmarks[1].ms, u->words[2].ms);
+    EXPECT_LE(u->bookmarks[1].ms, u->durationMs);
+}
+
+TEST_F(Synthesis, PauseAddsItsSilence) {
+    const auto plain = say(QStringLiteral("left right"));
+    const auto paused = say(QStringLiteral(R"(left \Pau=800\right)"));
+    ASSERT_TRUE(plain && paused);
+    EXPECT_GT(paused->durationMs - plain->durationMs, 700);
+    ASSERT_EQ(paused->words.size(), 2u);
+    EXPECT_GT(paused->words[1].ms - paused->words[0].ms, 800);
+}
+
+TEST_F(Synthesis, VolumeScalesTheAudio) {
+    const auto full = say(QStringLiteral(R"(\Vol=65535\)") + kSentence);
+    const auto quarter = say(QStringLiteral(R"(\Vol=16384\)") + kSentence);
+    const auto silent = say(QStringLiteral(R"(\Vol=0\)") + kSentence);
+    ASSERT_TRUE(full && quarter && silent);
+    EXPECT_GT(rms(full->pcm), 500.0);
+    EXPECT_NEAR(rms(quarter->pcm) / rms(full->pcm), 0.25, 0.1);
+    EXPECT_LT(rms(silent->pcm), 5.0);
+    EXPECT_EQ(silent->words.size(), full->words.size()); // still paced for the balloon
+}
+
+TEST_F(Synthesis, EmphasisMakesTheWordLouderAndLonger) {
+    const auto plain = say(QStringLiteral("please say this word again"));
+    const auto stressed = say(QStringLiteral(R"(please say \Emp\this word again)"));
+    ASSERT_TRUE(plain && stressed);
+    ASSERT_EQ(plain->words.size(), 5u);
+    ASSERT_EQ(stressed->words.size(), 5u);
+    const auto word = [](const Utterance& u, int i) {
+        return slice(u, u.words[i].ms, u.words[i + 1].ms);
+    };
+    EXPECT_GT(rms(word(*stressed, 2)), 1.2 * rms(word(*plain, 2)));
+    EXPECT_GT(word(*stressed, 2).size(), word(*plain, 2).size());
+}
+
+TEST_F(Synthesis, WhisperHasLittleVoicing) {
+    const auto voicedShare = [](const Utterance& u) {
+        const auto f0 = speechtest::trackPitch(u.pcm, u.sampleRate);
+        const auto v = speechtest::voiced(f0);
+        return double(v.size()) / f0.size();
+    };
+    const auto normal = say(kSentence);
+    const auto whisper = say(QStringLiteral(R"(\Chr="Whisper"\)") + kSentence);
+    ASSERT_TRUE(normal && whisper);
+    EXPECT_GT(rms(whisper->pcm), 100.0);
+    EXPECT_LT(voicedShare(*whisper), 0.5 * voicedShare(*normal));
+}
+
+TEST_F(Synthesis, ResetReturnsToTheCharacterVoice) {
+    VoiceDefaults voice;
+    voice.pitchHz = 100;
+    const auto u =
+        say(QStringLiteral(R"(\Pit=200\\Spd=250\one two three \Rst\four five six)"), voice);
+    ASSERT_TRUE(u);
+    ASSERT_EQ(u->words.size(), 6u);
+    const double before = speechtest::medianPitch(slice(*u, u->words[0].ms, u->words[3].ms), 22050);
+    const double after = speechtest::medianPitch(slice(*u, u->words[3].ms, u->durationMs), 22050);
+    EXPECT_NEAR(before / 200, 1.0, 0.15);
+    EXPECT_NEAR(after / 100, 1.0, 0.2);
+    EXPECT_GT(u->durationMs - u->words[3].ms, 1.3 * (u->words[3].ms - u->words[0].ms));
+}
+
+TEST_F(Synthesis, LstSaysTheLastStatementAgain) {
+    const auto first = say(QStringLiteral(R"(\Pit=200\once more)"));
+    const auto again = say(QStringLiteral(R"(\Lst\)"));
+    ASSERT_TRUE(first && again);
+    EXPECT_EQ(again->displayText, QStringLiteral("once more"));
+    EXPECT_EQ(again->words.size(), first->words.size());
+    EXPECT_NEAR(medianF0(*again), medianF0(*first), 0.05 * medianF0(*first));
+}
+
+TEST_F(Synthesis, EmailContextReadsTheAddress) {
+    const auto plain = say(QStringLiteral("bob@example.com"));
+    const auto read = say(QStringLiteral(R"(\Ctx="E-mail"\bob@example.com)"));
+    ASSERT_TRUE(plain && read);
+    EXPECT_EQ(read->displayText, QStringLiteral("bob@example.com"));
+    ASSERT_FALSE(read->words.empty());
+    for (const WordEvent& w : read->words)
+        EXPECT_EQ(wordText(*read, w), QStringLiteral("bob@example.com"));
+    QString phonemes;
+    for (const PhonemeEvent& p : read->phonemes)
+        phonemes += p.name + u' ';
+    EXPECT_TRUE(phonemes.contains(QStringLiteral("d 0 t"))) << phonemes.toStdString(); // "dot"
+}
+
+TEST_F(Synthesis, MalformedTagsAreNeitherSpokenNorShown) {
+    const auto u = say(QStringLiteral(R"(\Bad\Hello \Spd=fast\there\)"));
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->displayText, QStringLiteral("Hello there"));
+    EXPECT_EQ(u->words.size(), 2u);
+    EXPECT_FALSE(u->pcm.empty());
+    const auto empty = say(QString());
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->words.empty());
+    EXPECT_EQ(empty->durationMs, 0);
+}
+
+TEST_F(Synthesis, CancelledRequestsNeverArrive) {
+    collector_.request(100, kSentence);
+    synth_.cancel(100);
+    collector_.request(101, QStringLiteral("after"));
+    ASSERT_NE(collector_.wait(101), nullptr);
+    collector_.settle(200);
+    EXPECT_EQ(collector_.results().count(100), 0u);
+}
+
+TEST(ReadingPace, WordsAtTheRequestedSpeed) {
+    ReadingPaceSynthesizer synth;
+    Collector collector(synth);
+    collector.request(1,
+                      QStringLiteral(R"(\Spd=120\one two \Mrk=5\\Map="three"="3"\ \Pau=250\four)"));
+    const auto u = collector.wait(1);
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->sampleRate, 0);
+    EXPECT_TRUE(u->pcm.empty());
+    EXPECT_EQ(u->displayText, QStringLiteral("one two 3 four"));
+    ASSERT_EQ(u->words.size(), 4u);
+    const std::int64_t expected[] = {0, 500, 1000, 1750};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(u->words[i].ms, expected[i]) << i;
+    EXPECT_EQ(wordText(*u, u->words[2]), QStringLiteral("3"));
+    ASSERT_EQ(u->bookmarks.size(), 1u);
+    EXPECT_EQ(u->bookmarks[0].ms, 1000);
+    EXPECT_EQ(u->durationMs, 2250);
+    EXPECT_GE(u->mouths.size(), 8u);
+    EXPECT_EQ(u->mouths.back().mouth, MouthType::Closed);
+
+    collector.request(2, QStringLiteral("dropped"));
+    synth.cancel(2);
+    collector.request(3, QStringLiteral(R"(\Lst\)"));
+    const auto again = collector.wait(3);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->displayText, u->displayText);
+    EXPECT_EQ(collector.results().count(2), 0u);
+}
