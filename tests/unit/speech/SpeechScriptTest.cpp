@@ -94,6 +94,14 @@ TEST(SpeechScript, WhisperIsAVariantOfItsOwn) {
     EXPECT_EQ(s.segments[2].voiceName, QStringLiteral("de"));
 }
 
+TEST(SpeechScript, SwitchingVariantBeforeSpeechRestatesThePitchForTheNewOne) {
+    // Whisper uses the male table; back to normal at 250 Hz must set the female pitch.
+    const SpeechScript s = script(R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)");
+    ASSERT_EQ(s.segments.size(), 1u);
+    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Female);
+    EXPECT_EQ(describe(s.segments[0]), header(150, VoiceVariant::Female, 250) + " 'high'");
+}
+
 TEST(SpeechScript, OutOfRangeValuesAreClamped) {
     const auto M = VoiceVariant::Male;
     EXPECT_EQ(describe(script(R"(\Spd=10\a)").segments[0]), header(150, M, 110) + " S80 'a'");

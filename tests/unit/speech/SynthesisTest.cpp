@@ -5,7 +5,9 @@
 #include "agent/speech/EspeakSynthesizer.h"
 #include "agent/speech/ReadingPaceSynthesizer.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -392,4 +394,20 @@ TEST(ReadingPace, WordsAtTheRequestedSpeed) {
     ASSERT_TRUE(again);
     EXPECT_EQ(again->displayText, u->displayText);
     EXPECT_EQ(collector.results().count(2), 0u);
+}
+
+TEST(EspeakSynthesizerLifetime, DestroyedWhileWorkingNeitherHangsNorDelivers) {
+    bool delivered = false;
+    {
+        EspeakSynthesizer synth;
+        QObject::connect(&synth, &Synthesizer::ready, [&] { delivered = true; });
+        QString longText;
+        for (int i = 0; i < 200; ++i)
+            longText += kSentence + u' ';
+        synth.synthesize(1, longText, {});
+        synth.synthesize(2, kSentence, {});
+        QThread::msleep(30); // the worker is now inside espeak-ng
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(delivered);
 }
