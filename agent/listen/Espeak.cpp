@@ -1,0 +1,51 @@
+#include "listen/Espeak.h"
+
+#include "listen/ListenError.h"
+
+#include <espeak-ng/speak_lib.h>
+
+namespace agent::listen {
+
+std::mutex& espeakMutex() {
+    static std::mutex m;
+    return m;
+}
+
+int ensureEspeakInitialized() {
+    static int sampleRate = 0;
+    if (sampleRate > 0)
+        return sampleRate;
+    // The same options as the speech engine's, so whichever initialises
+    // second leaves the other working; DONT_EXIT: espeak-ng would otherwise
+    // end the process when its data is missing.
+    const int rate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 100, nullptr,
+                          espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_DONT_EXIT);
+    if (rate <= 0)
+        throw ListenError("espeak-ng: cannot load its data (espeak-ng-data)");
+    sampleRate = rate;
+    return sampleRate;
+}
+
+std::string espeakPhonemeNames(std::string_view text, const char* voice) {
+    std::lock_guard lock(espeakMutex());
+    ensureEspeakInitialized();
+    if (espeak_SetVoiceByName(voice) != EE_OK)
+        throw ListenError(std::string("espeak-ng: no voice \"") + voice + "\"");
+    std::string input(text);
+    const void* p = input.c_str();
+    std::string out;
+    // Bits 8-23 carry the separator; bit 1 clear selects espeak's ASCII names.
+    const int mode = '_' << 8;
+    while (p) {
+        const char* ph = espeak_TextToPhonemes(&p, espeakCHARS_UTF8, mode);
+        if (!ph)
+            break;
+        if (!out.empty() && *ph)
+            out += ' ';
+        out += ph;
+    }
+    return out;
+}
+
+} // namespace agent::listen

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace agent::listen {
+
+// espeak-ng keeps global state and is not re-entrant: every user in the process
+// must be serialised. This lock covers the listening side; an engine that also
+// synthesises speech should hand the Recognizer a Pronouncer that runs under
+// its speech lock instead (RecognizerOptions::pronounce).
+std::mutex& espeakMutex();
+
+// Initialises espeak-ng once per process for synchronous use (its data found
+// by the default path) and returns its sample rate. The caller holds
+// espeakMutex(). Throws ListenError when the data cannot be loaded.
+int ensureEspeakInitialized();
+
+// espeak-ng's own phoneme names for the text in the given voice, phonemes
+// separated by '_', words by ' ' (e.g. "p_'A@_l_a#_v_,0_k_s"). Takes the lock.
+std::string espeakPhonemeNames(std::string_view text, const char* voice = "en-us");
+
+} // namespace agent::listen

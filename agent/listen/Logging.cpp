@@ -1,0 +1,3 @@
+#include "listen/Logging.h"
+
+Q_LOGGING_CATEGORY(lcListen, "agent.listen", QtWarningMsg)

@@ -1,0 +1,293 @@
+#include "listen/Recognizer.h"
+
+#include "listen/ListenError.h"
+#include "listen/Logging.h"
+
+#include <pocketsphinx.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace agent::listen {
+
+std::filesystem::path defaultModelDir() {
+    return PARLAVOX_PS_MODEL_DIR;
+}
+
+namespace {
+
+struct DecoderDeleter {
+    void operator()(ps_decoder_t* p) const { ps_free(p); }
+};
+struct ConfigDeleter {
+    void operator()(cmd_ln_t* c) const { cmd_ln_free_r(c); }
+};
+struct CkdDeleter {
+    void operator()(char* p) const { ckd_free(p); }
+};
+using DecoderPtr = std::unique_ptr<ps_decoder_t, DecoderDeleter>;
+using ConfigPtr = std::unique_ptr<cmd_ln_t, ConfigDeleter>;
+
+constexpr const char* kSearch = "phrases";
+constexpr double kNoiseFloor = 60.0; // RMS in sample steps: about -55 dBFS
+// Dictionary words standing for one phone each: the garbage competitor.
+constexpr const char* kGarbagePrefix = "garbage_";
+constexpr std::array kPhones = {"AA", "AE", "AH", "AO", "AW", "AY", "B",  "CH", "D",  "DH",
+                                "EH", "ER", "EY", "F",  "G",  "HH", "IH", "IY", "JH", "K",
+                                "L",  "M",  "N",  "NG", "OW", "OY", "P",  "R",  "S",  "SH",
+                                "T",  "TH", "UH", "UW", "V",  "W",  "Y",  "Z",  "ZH"};
+
+void requireFile(const std::filesystem::path& p) {
+    std::error_code ec;
+    if (!std::filesystem::exists(p, ec))
+        throw ListenError("speech recognition model missing: " + p.string());
+}
+
+ConfigPtr makeConfig(std::vector<std::string> args) {
+    // pocketsphinx logs to stderr unless told otherwise; our category decides.
+    if (!lcListen().isDebugEnabled()) {
+        args.emplace_back("-logfn");
+        args.emplace_back("/dev/null");
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size());
+    for (auto& a : args)
+        argv.push_back(a.data());
+    ConfigPtr config(
+        cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), TRUE));
+    if (!config)
+        throw ListenError("pocketsphinx: bad configuration");
+    return config;
+}
+
+std::string garbageWord(const char* phone) {
+    std::string w = kGarbagePrefix;
+    w += phone;
+    return w;
+}
+
+// JSGF weights are plain decimals: 10^-log10Penalty, written out in full.
+std::string decimal(double log10Penalty) {
+    std::array<char, 128> buf{};
+    const int digits = std::clamp(static_cast<int>(log10Penalty) + 6, 6, 100);
+    std::snprintf(buf.data(), buf.size(), "%.*f", digits, std::pow(10.0, -log10Penalty));
+    return buf.data();
+}
+
+std::string joined(const std::vector<std::string>& phones) {
+    std::string s;
+    for (const auto& p : phones) {
+        if (!s.empty())
+            s += ' ';
+        s += p;
+    }
+    return s;
+}
+
+// The stretch from a little before the first loud frame to a little after the
+// last: leading and trailing room noise is left out, because a phone of the
+// garbage competitor fits steady noise better than the model's silence does.
+std::pair<std::size_t, std::size_t> speechSpan(const std::vector<std::int16_t>& audio) {
+    constexpr std::size_t kFrame = kSampleRate / 100; // 10 ms
+    constexpr std::size_t kMargin = kSampleRate / 5;  // 200 ms
+    constexpr double kAboveFloorDb = 12.0;
+    const std::size_t frames = audio.size() / kFrame;
+    if (frames < 10)
+        return {0, audio.size()};
+    std::vector<double> db(frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        double sum = 0;
+        for (std::size_t i = f * kFrame; i < (f + 1) * kFrame; ++i)
+            sum += static_cast<double>(audio[i]) * audio[i];
+        db[f] = 10.0 * std::log10(std::max(sum / kFrame, 1.0));
+    }
+    std::vector<double> sorted = db;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(frames / 10), sorted.end());
+    const double threshold = sorted[frames / 10] + kAboveFloorDb;
+    std::size_t first = frames, last = 0;
+    for (std::size_t f = 0; f < frames; ++f)
+        if (db[f] > threshold) {
+            first = std::min(first, f);
+            last = f;
+        }
+    if (first > last)
+        return {0, audio.size()}; // no speech to be found: let the decoder judge it all
+    const std::size_t begin = first * kFrame > kMargin ? first * kFrame - kMargin : 0;
+    const std::size_t end = std::min(audio.size(), (last + 1) * kFrame + kMargin);
+    return {begin, end};
+}
+
+} // namespace
+
+struct Recognizer::Impl {
+    RecognizerOptions options;
+    ConfigPtr config;
+    DecoderPtr decoder;
+    Grammar grammar;
+    bool searchReady = false;
+    std::vector<std::pair<std::string, std::string>> generated;
+    std::vector<std::int16_t> audio;
+
+    std::string fullJsgf() const {
+        // The phrases compete with any string of phones. Each garbage phone
+        // costs the penalty, so garbage wins only where it explains the audio
+        // better than the phrases by more than that per phone. (pocketsphinx
+        // applies JSGF weights to words, not to rule references.)
+        std::string s = grammar.jsgf();
+        s.replace(s.find("public <phrase>"), 15, "<phrase>");
+        std::string weight = "/";
+        weight += decimal(options.garbagePenalty);
+        weight += "/ ";
+        s += "<garbage> = (";
+        for (std::size_t i = 0; i < kPhones.size(); ++i) {
+            s += i ? " | " : "";
+            s += weight;
+            s += garbageWord(kPhones[i]);
+        }
+        s += ")+;\npublic <utterance> = <phrase> | <garbage>;\n";
+        return s;
+    }
+};
+
+Recognizer::Recognizer(RecognizerOptions options) : d(std::make_unique<Impl>()) {
+    d->options = std::move(options);
+    const auto& dir = d->options.modelDir;
+    const auto hmm = dir / "en-us";
+    const auto dict = dir / "cmudict-en-us.dict";
+    requireFile(hmm / "mdef");
+    requireFile(dict);
+    // Wider beams than the defaults: with narrow ones a grammar search on
+    // unusual voices can end with no complete path at all.
+    d->config =
+        makeConfig({"recognizer", "-hmm", hmm.string(), "-dict", dict.string(), "-beam", "1e-80",
+                    "-pbeam", "1e-80", "-wbeam", "1e-60", "-remove_silence", "no"});
+    d->decoder.reset(ps_init(d->config.get()));
+    if (!d->decoder)
+        throw ListenError("pocketsphinx: cannot load the model in " + dir.string());
+    for (const char* phone : kPhones)
+        if (ps_add_word(d->decoder.get(), garbageWord(phone).c_str(), phone, FALSE) < 0)
+            throw ListenError(std::string("the model in ") + dir.string() + " lacks phone " +
+                              phone);
+    qCDebug(lcListen) << "recogniser loaded from" << dir.c_str();
+}
+
+Recognizer::~Recognizer() = default;
+
+void Recognizer::setGrammar(const Grammar& grammar) {
+    ps_decoder_t* ps = d->decoder.get();
+    for (const auto& word : grammar.words()) {
+        std::unique_ptr<char, CkdDeleter> known(ps_lookup_word(ps, word.c_str()));
+        if (known)
+            continue;
+        const std::vector<std::string> phones = d->options.pronounce(word);
+        const std::string pron = joined(phones);
+        if (phones.empty() || ps_add_word(ps, word.c_str(), pron.c_str(), FALSE) < 0)
+            throw ListenError("cannot add \"" + word + "\" to the pronouncing dictionary as \"" +
+                              pron + "\"");
+        qCInfo(lcListen) << "generated pronunciation" << word.c_str() << "=" << pron.c_str();
+        d->generated.emplace_back(word, pron);
+    }
+    d->grammar = grammar;
+    d->searchReady = false;
+    if (!grammar.empty()) {
+        const std::string jsgf = d->fullJsgf();
+        if (ps_set_jsgf_string(ps, kSearch, jsgf.c_str()) < 0)
+            throw ListenError("pocketsphinx rejected the grammar:\n" + jsgf);
+        if (ps_set_search(ps, kSearch) < 0)
+            throw ListenError("pocketsphinx: cannot select the grammar");
+        d->searchReady = true;
+    }
+    qCDebug(lcListen) << "grammar set," << grammar.phrases().size() << "phrases";
+}
+
+const Grammar& Recognizer::grammar() const {
+    return d->grammar;
+}
+
+const std::vector<std::pair<std::string, std::string>>&
+Recognizer::generatedPronunciations() const {
+    return d->generated;
+}
+
+void Recognizer::begin() {
+    d->audio.clear();
+}
+
+void Recognizer::feed(std::span<const std::int16_t> samples) {
+    d->audio.insert(d->audio.end(), samples.begin(), samples.end());
+}
+
+Recognition Recognizer::finish() {
+    const auto started = std::chrono::steady_clock::now();
+    Recognition r;
+    r.audioSeconds = static_cast<double>(d->audio.size()) / kSampleRate;
+    ps_decoder_t* ps = d->decoder.get();
+    if (d->searchReady && !d->audio.empty()) {
+        // Microphones never give digital silence, and the model never heard
+        // it: stretches of it (synthesised or muted input) give degenerate
+        // log energies that skew the cepstral mean and lose the right phrase.
+        // A noise floor like a microphone's own (about -55 dBFS), the same for every utterance
+        // so a recording always gives the same answer.
+        std::minstd_rand rng(1);
+        std::normal_distribution<double> floorNoise(0.0, kNoiseFloor);
+        for (auto& v : d->audio)
+            v = static_cast<std::int16_t>(
+                std::clamp(static_cast<double>(v) + floorNoise(rng), -32768.0, 32767.0));
+        // The whole utterance at once: batch cepstral mean normalisation, as
+        // the model was trained.
+        const auto [from, to] = speechSpan(d->audio);
+        if (ps_start_utt(ps) < 0 ||
+            ps_process_raw(ps, d->audio.data() + from, to - from, FALSE, TRUE) < 0 ||
+            ps_end_utt(ps) < 0)
+            throw ListenError("pocketsphinx: cannot decode the utterance");
+        r.frames = ps_get_n_frames(ps);
+        int32 score = 0;
+        const char* hyp = ps_get_hyp(ps, &score);
+        std::string words = hyp ? hyp : "";
+        const Phrase* phrase = d->grammar.find(words);
+        if (phrase) {
+            r.heard = words;
+            r.accepted = true;
+            r.phrase = *phrase;
+        } else if (!words.empty()) {
+            // Show garbage as its phones: "[W AH T]".
+            std::string phones;
+            std::size_t pos = 0;
+            const std::string prefix = kGarbagePrefix;
+            while ((pos = words.find(prefix, pos)) != std::string::npos) {
+                pos += prefix.size();
+                std::size_t end = words.find(' ', pos);
+                if (!phones.empty())
+                    phones += ' ';
+                phones += words.substr(pos, end == std::string::npos ? end : end - pos);
+            }
+            r.heard = "[" + phones + "]";
+        }
+    }
+    d->audio.clear();
+    r.decodeTime = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - started);
+    qCInfo(lcListen).nospace() << "heard " << r.heard.c_str()
+                               << (r.accepted ? " accepted" : " rejected") << " in "
+                               << r.decodeTime.count() / 1000.0 << " ms";
+    return r;
+}
+
+Recognition Recognizer::recognize(std::span<const std::int16_t> samples) {
+    begin();
+    feed(samples);
+    return finish();
+}
+
+const RecognizerOptions& Recognizer::options() const {
+    return d->options;
+}
+
+void Recognizer::setGarbagePenalty(double log10Penalty) {
+    d->options.garbagePenalty = log10Penalty;
+}
+
+} // namespace agent::listen

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "listen/Grammar.h"
+#include "listen/Pronunciation.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace agent::listen {
+
+inline constexpr int kSampleRate = 16000;
+
+// Out-of-grammar speech is rejected by a competitor in the grammar: any string
+// of phones, each costing this penalty (log10 of its prior); larger accepts
+// more. Calibrated on espeak-ng renderings (tests/unit/listen).
+inline constexpr double kDefaultGarbagePenalty = 13.0;
+
+// Debian's pocketsphinx-en-us model folder.
+std::filesystem::path defaultModelDir();
+
+struct RecognizerOptions {
+    // Holds en-us/ (acoustic model), cmudict-en-us.dict and en-us-phone.lm.bin.
+    std::filesystem::path modelDir = defaultModelDir();
+    double garbagePenalty = kDefaultGarbagePenalty;
+    // Pronunciations for words missing from the dictionary.
+    Pronouncer pronounce = espeakPronunciation;
+};
+
+struct Recognition {
+    bool accepted = false;
+    std::optional<Phrase> phrase; // set when accepted
+    // The decoder's words: a phrase, or the phones of what it took for
+    // something else (e.g. "[W AH T AY M]"), or empty for silence.
+    std::string heard;
+    int frames = 0;
+    double audioSeconds = 0.0;
+    std::chrono::microseconds decodeTime{0}; // from finish() to the answer
+};
+
+// Recognises one utterance at a time against a Grammar: 16 kHz mono 16-bit
+// PCM in, the phrase or a rejection out. Not thread-safe: use from one thread.
+class Recognizer {
+  public:
+    // Throws ListenError when the model is missing or cannot be loaded.
+    explicit Recognizer(RecognizerOptions options = {});
+    ~Recognizer();
+    Recognizer(const Recognizer&) = delete;
+    Recognizer& operator=(const Recognizer&) = delete;
+
+    // Replaces the grammar. Words missing from the dictionary get generated
+    // pronunciations; throws ListenError naming the word when that fails.
+    void setGrammar(const Grammar& grammar);
+    const Grammar& grammar() const;
+
+    // Words whose pronunciations were generated so far, with their phones.
+    const std::vector<std::pair<std::string, std::string>>& generatedPronunciations() const;
+
+    void begin();
+    void feed(std::span<const std::int16_t> samples);
+    Recognition finish();
+
+    // begin(), feed(samples), finish().
+    Recognition recognize(std::span<const std::int16_t> samples);
+
+    const RecognizerOptions& options() const;
+    // Takes effect with the next setGrammar().
+    void setGarbagePenalty(double log10Penalty);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace agent::listen

@@ -1,0 +1,96 @@
+#include "view/ListeningTip.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+using agent::view::ListeningTip;
+using State = ListeningTip::State;
+
+TEST(ListeningTipText, EveryStateWithTheCharactersName) {
+    EXPECT_EQ(ListeningTip::textFor(State::Listening, "Merlin", {}), "-- Merlin is listening --");
+    EXPECT_EQ(ListeningTip::textFor(State::Heard, "Merlin", "Sing"), "Heard \"Sing\"");
+    EXPECT_EQ(ListeningTip::textFor(State::NotUnderstood, "Merlin", {}),
+              "Didn't understand your request");
+    EXPECT_EQ(ListeningTip::textFor(State::NotListening, "Merlin", {}), "Merlin is not listening");
+    EXPECT_EQ(ListeningTip::textFor(State::Preparing, "Genie", {}), "Genie is preparing to listen");
+    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Genie", {}).contains("no microphone"));
+    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Genie", {}).startsWith("Genie"));
+}
+
+TEST(ListeningTipText, NamelessCharacterStillReads) {
+    EXPECT_EQ(ListeningTip::textFor(State::Listening, "", {}), "-- The character is listening --");
+}
+
+TEST(ListeningTipPosition, CentredBelowTheCharacter) {
+    const QRect screen(0, 0, 1024, 768);
+    const QRect character(400, 100, 128, 128); // bottom edge at y = 227
+    const QPoint p = ListeningTip::positionFor(QSize(100, 20), character, screen);
+    EXPECT_EQ(p.x(), 463 - 50); // QRect centre of columns 400..527
+    EXPECT_GT(p.y(), character.bottom());
+    EXPECT_LT(p.y(), character.bottom() + 20);
+}
+
+TEST(ListeningTipPosition, AboveWhenNoRoomBelowAndKeptOnScreen) {
+    const QRect screen(0, 0, 1024, 768);
+    const QRect character(-60, 650, 128, 110); // off the left edge, near the bottom
+    const QPoint p = ListeningTip::positionFor(QSize(200, 20), character, screen);
+    EXPECT_EQ(p.x(), 0);
+    EXPECT_LE(p.y() + 20, character.top());
+    const QPoint right =
+        ListeningTip::positionFor(QSize(200, 20), QRect(980, 10, 100, 100), screen);
+    EXPECT_EQ(right.x(), 1024 - 200);
+}
+
+TEST(ListeningTipWindow, FramelessToolWindowThatTakesNoFocus) {
+    ListeningTip tip;
+    EXPECT_TRUE(tip.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(tip.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(tip.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(tip.windowType(), Qt::ToolTip);
+    EXPECT_TRUE(tip.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(tip.focusPolicy(), Qt::NoFocus);
+}
+
+TEST(ListeningTipWindow, ShowsStatesBesideTheCharacterAndFitsTheText) {
+    ListeningTip tip;
+    tip.setCharacterName("Merlin");
+    const QRect screen(0, 0, 1024, 768);
+    const QRect character(300, 200, 128, 128);
+    tip.placeBy(character, screen);
+    EXPECT_FALSE(tip.isVisible());
+    tip.showState(State::Listening);
+    EXPECT_TRUE(tip.isVisible());
+    EXPECT_EQ(tip.text(), "-- Merlin is listening --");
+    EXPECT_EQ(tip.pos(), ListeningTip::positionFor(tip.size(), character, screen));
+    auto* label = tip.findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
+    tip.showState(State::Heard, "Shut Up! & Quit");
+    EXPECT_EQ(tip.text(), "Heard \"Shut Up! & Quit\"");
+    EXPECT_EQ(tip.state(), State::Heard);
+    EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
+}
+
+TEST(ListeningTipWindow, PassingStatesHideLaterListeningStays) {
+    ListeningTip tip;
+    tip.setLinger(5000);
+    tip.showState(State::Listening);
+    EXPECT_FALSE(tip.hidePending());
+    tip.showState(State::NotUnderstood);
+    EXPECT_TRUE(tip.hidePending());
+    tip.showState(State::Preparing);
+    EXPECT_FALSE(tip.hidePending());
+    tip.setLinger(0);
+    tip.showState(State::Heard, "Sing");
+    EXPECT_FALSE(tip.hidePending());
+    EXPECT_TRUE(tip.isVisible());
+}
+
+TEST(ListeningTipWindow, RenamingUpdatesTheShownText) {
+    ListeningTip tip;
+    tip.showState(State::NotListening);
+    tip.setCharacterName("Peedy");
+    EXPECT_EQ(tip.text(), "Peedy is not listening");
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// Test audio: phrases rendered with espeak-ng, noise mixed in, all at 16 kHz.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace listentest {
+
+using Samples = std::vector<std::int16_t>;
+
+// espeak-ng voice (e.g. "en-us", "en+f3") at a speed in words per minute,
+// resampled to 16 kHz, with 200 ms of digital silence around it as a
+// push-to-talk recording has.
+Samples render(const std::string& text, const std::string& voice, int wpm);
+
+double rms(const Samples& s);
+
+// Adds white Gaussian noise at the given signal-to-noise ratio (speech RMS
+// measured over the loud part); the seed makes it repeatable.
+Samples withNoise(const Samples& speech, double snrDb, unsigned seed);
+
+// Noise alone, seconds long, at an RMS level in dB full scale.
+Samples whiteNoise(double seconds, double dbfs, unsigned seed);
+Samples brownNoise(double seconds, double dbfs, unsigned seed);
+Samples hum(double seconds, double dbfs); // 50 Hz mains with harmonics
+
+} // namespace listentest

@@ -1,0 +1,81 @@
+#include "listen/VoiceActivity.h"
+
+#include "Speech.h"
+
+#include <gtest/gtest.h>
+
+using namespace agent::listen;
+using listentest::Samples;
+
+namespace {
+Samples concat(std::initializer_list<Samples> parts) {
+    Samples out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+} // namespace
+
+TEST(VoiceActivity, QuietNoiseIsNeverSpeech) {
+    VoiceActivityDetector vad;
+    EXPECT_EQ(vad.feed(listentest::whiteNoise(2.0, -55, 1)), VoiceActivityDetector::Event::None);
+    EXPECT_EQ(vad.feed(listentest::hum(1.0, -58)), VoiceActivityDetector::Event::None);
+    EXPECT_FALSE(vad.heardSpeech());
+}
+
+TEST(VoiceActivity, SpeechOverNoiseStartsAndSilenceEndsIt) {
+    VoiceActivityDetector vad;
+    Samples quiet = listentest::whiteNoise(0.5, -55, 2);
+    EXPECT_EQ(vad.feed(quiet), VoiceActivityDetector::Event::None);
+    Samples speech =
+        listentest::withNoise(listentest::render("shut up and quit", "en-us", 175), 40, 3);
+    EXPECT_EQ(vad.feed(speech), VoiceActivityDetector::Event::SpeechStarted);
+    EXPECT_TRUE(vad.inSpeech());
+    EXPECT_EQ(vad.feed(listentest::whiteNoise(1.0, -55, 4)),
+              VoiceActivityDetector::Event::SpeechEnded);
+    EXPECT_FALSE(vad.inSpeech());
+    EXPECT_GE(vad.trailingSilenceMs(), 700);
+}
+
+TEST(VoiceActivity, ShortClickDoesNotStartSpeech) {
+    VoiceActivityDetector vad;
+    Samples click =
+        concat({listentest::whiteNoise(0.3, -60, 5), listentest::whiteNoise(0.04, -10, 6),
+                listentest::whiteNoise(0.3, -60, 7)});
+    EXPECT_EQ(vad.feed(click), VoiceActivityDetector::Event::None);
+    EXPECT_FALSE(vad.heardSpeech());
+}
+
+TEST(VoiceActivity, ResetForgetsSpeech) {
+    VoiceActivityDetector vad;
+    vad.feed(listentest::render("sing", "en-us", 175));
+    EXPECT_TRUE(vad.heardSpeech());
+    vad.reset();
+    EXPECT_FALSE(vad.heardSpeech());
+    EXPECT_EQ(vad.trailingSilenceMs(), 0);
+}
+
+TEST(VoiceActivity, SpeechFromTheFirstFrameIsStillSpeech) {
+    VoiceActivityDetector vad;
+    Samples speech = listentest::render("random animation", "en-us", 175);
+    // Drop the rendering's leading silence: talking before listening began.
+    speech.erase(speech.begin(), speech.begin() + 3200);
+    EXPECT_EQ(vad.feed(speech), VoiceActivityDetector::Event::SpeechStarted);
+}
+
+TEST(VoiceActivity, LoudSteadyNoiseIsLearnt) {
+    VoiceActivityDetector vad;
+    // Fan noise at -35 dBFS first passes for speech against the assumed quiet
+    // room, then its steady level becomes the floor and ends it...
+    EXPECT_EQ(vad.feed(listentest::brownNoise(3.0, -35, 8)),
+              VoiceActivityDetector::Event::SpeechEnded);
+    EXPECT_GT(vad.noiseFloorDb(), -45);
+    // ...after which it is not speech, but speech over it is.
+    EXPECT_EQ(vad.feed(listentest::brownNoise(2.0, -35, 9)), VoiceActivityDetector::Event::None);
+    EXPECT_FALSE(vad.inSpeech());
+    Samples loud = listentest::render("shut up and quit", "en-us", 175);
+    for (auto& v : loud)
+        v = static_cast<std::int16_t>(v / 2);
+    EXPECT_EQ(vad.feed(listentest::withNoise(loud, 20, 10)),
+              VoiceActivityDetector::Event::SpeechStarted);
+}
