@@ -386,15 +386,16 @@ def draw_prop(kind):
             c.outlined_ellipse(x, y, r, r, SPOT, line=1.2)
     elif kind.startswith('bubbles'):
         n = int(kind[-1])
-        for x, y, r in ((98, 28, 2.5), (107, 17, 3.5), (118, 7, 4.8))[:n]:
+        for x, y, r in ((106, 27, 2.5), (114, 17, 3.5), (121, 7, 4.5))[:n]:
             c.outlined_ellipse(x, y, r, r, WHITE, line=1.3)
     elif kind.startswith('zz'):
         n = int(kind[-1])
-        for x, y, s in ((94, 26, 5), (104, 14, 7), (115, 1, 9))[:n]:
+        for x, y, s in ((104, 22, 4), (111, 12, 6), (119, 1, 8))[:n]:
             c.stroke([(x, y), (x + s, y), (x, y + s), (x + s, y + s)], 1.1, NOTE)
     elif kind.startswith('notes'):
-        shift = 0 if kind.endswith('a') else -6
-        for x, y in ((100, 28 + shift), (114, 16 + shift)):
+        shift = 0 if kind.endswith("a") else -3
+        # top left: the leaf is on the right of the cap
+        for x, y in ((16, 25 + shift), (5, 15 + shift)):
             c.ellipse(x, y, 3.2, 2.4, NOTE)
             c.capsule((x + 2.6, y), (x + 2.6, y - 11), 0.9, NOTE)
             c.capsule((x + 2.6, y - 11), (x + 6.5, y - 7), 0.9, NOTE)
