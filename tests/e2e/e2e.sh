@@ -11,8 +11,11 @@ display=":$((90 + RANDOM % 400))"
 log=$work/requests.log
 pid=""; xvfb=""
 
+pulse=""; parec=""
 cleanup() {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    [ -n "$parec" ] && kill "$parec" 2>/dev/null
+    [ -n "$pulse" ] && kill "$pulse" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     rm -rf "$work"
 }
@@ -24,8 +27,26 @@ xvfb=$!
 export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
+# A private sound server with a null sink; its monitor is what a listener hears.
+start_pulse() {
+    export XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse-state
+    export PULSE_SERVER=unix:$work/pulse/native
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=t" >"$work/pulse.log" 2>&1 &
+    pulse=$!
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+# Milliseconds of loud audio (10 ms windows above a low threshold) in a raw
+# 16-bit mono recording at 16 kHz.
+loud_ms() {
+    od -An -v -t d2 -w2 "$1" | awk '{ s = $1 < 0 ? -$1 : $1; sum += s; n++;
+        if (n == 160) { if (sum / n > 300) loud++; sum = 0; n = 0 } }
+        END { print loud * 10 + 0 }'
+}
+
 start() {
-    QT_LOGGING_RULES="agent.request=true" XDG_RUNTIME_DIR=$work HOME=$work \
+    QT_LOGGING_RULES=${RULES:-agent.request=true} XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work} HOME=$work \
         "$bin/parlavox" >"$log" 2>&1 &
     pid=$!
 }
@@ -96,6 +117,39 @@ genie)
     status=$(ended)
     [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
     tail -1 "$log" | grep -qx 'agent.request: StopAll' || fail "BYE did not stop the character last"
+    ;;
+voice)
+    [ -f "$chars/Genie.acs" ] || exit 77
+    start_pulse || fail "no private sound server"
+    # Sound effects off, so what is heard is the voice.
+    mkdir -p "$work/.config/parlavox"
+    printf '[output]\nsoundEffects=false\n' >"$work/.config/parlavox/character-engine.ini"
+    RULES="agent.request=true;agent.anim=true" start
+    choose_file "$chars/Genie.acs"
+    id=$(window "^Genie$") || fail "the character did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    # A fresh server stalls its first buffers; let it settle before listening.
+    sleep 2
+    parec -d t.monitor --format=s16le --rate=16000 --channels=1 --raw >"$work/heard.raw" &
+    parec=$!
+    sleep 0.5
+    # The random animation may be one that loops until stopped and holds the
+    # speech back; another double-click stops it, as a person would.
+    for _ in 1 2 3; do
+        before=$(grep -c 'agent.anim: speak' "$log")
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
+        for _ in $(seq 80); do
+            [ "$(grep -c 'agent.anim: speak' "$log")" -gt "$before" ] && break 2
+            sleep 0.1
+        done
+    done
+    grep -q 'agent.anim: speak' "$log" || fail "the character never started speaking"
+    sleep 2
+    kill "$parec"; parec=""
+    heard=$(loud_ms "$work/heard.raw")
+    # "Hello there!" at 150 words a minute takes about a second.
+    [ "$heard" -ge 400 ] || fail "only ${heard} ms of speech heard after a double-click"
+    echo "heard ${heard} ms of speech"
     ;;
 broken)
     [ -f "$chars/Alfred.acs" ] || exit 77
