@@ -14,7 +14,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1 || { cat "$prefix.log"; rm -f "$prefix.log"; fail "cmake --install failed"; }
 rm -f "$prefix.log"
 
-[ -x "$prefix/bin/parlavox" ] || fail "no executable bin/parlavox"
+for program in parlavox acstool agent-say agent-listen; do
+    [ -x "$prefix/bin/$program" ] || fail "no executable bin/$program"
+done
 acs=$prefix/share/parlavox/msagent/chars/$name.acs
 [ -f "$acs" ] || fail "no $acs"
 cmp -s "$acs" "$build/share/parlavox/msagent/chars/$name.acs" || fail "$acs differs from the built one"

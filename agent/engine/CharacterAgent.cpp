@@ -139,12 +139,14 @@ int CharacterAgent::balloonCharsPerLine() const {
 void CharacterAgent::removeAllCommands() {
     qCInfo(lcRequest).noquote() << "Commands.RemoveAll";
     commands_.clear();
+    emit commandsChanged();
 }
 
 void CharacterAgent::addCommand(const QString& name, const QString& caption, const QString& voice) {
     qCInfo(lcRequest).noquote() << "Commands.Add" << quoted(name) << quoted(caption)
                                 << quoted(voice);
     commands_.push_back({name, caption, voice});
+    emit commandsChanged();
 }
 
 // --- the queue ----------------------------------------------------------------

@@ -97,6 +97,7 @@ class CharacterAgent : public QObject {
     void speechStarted(std::shared_ptr<const agent::speech::Utterance> utterance);
     void speechStopped();
     void bookmarkReached(int id);
+    void commandsChanged();
 
   private:
     enum class Kind { Show, Hide, Play, Speak };

@@ -2,13 +2,14 @@
 
 #include "listen/ListenError.h"
 
+#include "agent/speech/EspeakEngine.h"
+
 #include <espeak-ng/speak_lib.h>
 
 namespace agent::listen {
 
 std::mutex& espeakMutex() {
-    static std::mutex m;
-    return m;
+    return speech::espeakMutex();
 }
 
 int ensureEspeakInitialized() {

@@ -6,10 +6,8 @@
 
 namespace agent::listen {
 
-// espeak-ng keeps global state and is not re-entrant: every user in the process
-// must be serialised. This lock covers the listening side; an engine that also
-// synthesises speech should hand the Recognizer a Pronouncer that runs under
-// its speech lock instead (RecognizerOptions::pronounce).
+// espeak-ng keeps global state and is not re-entrant: listening shares the
+// speech side's process-wide lock.
 std::mutex& espeakMutex();
 
 // Initialises espeak-ng once per process for synchronous use (its data found

@@ -10,12 +10,12 @@
 
 namespace agent::speech {
 
-namespace {
-
-std::mutex& engineMutex() {
+std::mutex& espeakMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+namespace {
 
 struct RawEvent {
     espeak_EVENT_TYPE type;
@@ -144,7 +144,7 @@ bool selectVoice(const QString& name) {
 } // namespace
 
 EspeakEngine* EspeakEngine::instance() {
-    std::lock_guard lock(engineMutex());
+    std::lock_guard lock(espeakMutex());
     static bool tried = false;
     if (!tried) {
         tried = true;
@@ -173,7 +173,7 @@ std::shared_ptr<Utterance> EspeakEngine::render(const SpeechScript& script,
     u->sampleRate = sampleRate_;
     u->mouths.push_back({0, format::MouthType::Closed});
 
-    std::lock_guard lock(engineMutex());
+    std::lock_guard lock(espeakMutex());
     for (const ScriptSegment& segment : script.segments) {
         if (cancelled && cancelled())
             break;

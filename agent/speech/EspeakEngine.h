@@ -1,4 +1,6 @@
 #pragma once
+
+#include <mutex>
 // The process's one espeak-ng instance. espeak-ng keeps global state and is not
 // re-entrant, so every use goes through here, one at a time.
 
@@ -9,6 +11,10 @@
 #include <memory>
 
 namespace agent::speech {
+
+// espeak-ng's state is global and not re-entrant: every user in the process,
+// speech and listening alike, holds this lock while it calls espeak-ng.
+std::mutex& espeakMutex();
 
 class EspeakEngine {
   public:

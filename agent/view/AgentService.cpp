@@ -3,14 +3,18 @@
 #include "BalloonWindow.h"
 #include "CharacterWindow.h"
 #include "CommandMenu.h"
+#include "ListeningTip.h"
 #include "OptionsDialog.h"
 #include "SoundPlayer.h"
 
 #include "agent/speech/EspeakSynthesizer.h"
+#include "listen/Grammar.h"
+#include "listen/Listener.h"
 
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace agent::view {
 
@@ -30,7 +34,30 @@ AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QOb
         synthesizer_ = std::make_unique<speech::EspeakSynthesizer>();
 }
 
+namespace {
+constexpr int kMenuListenMs = 4000;
+
+ListeningTip::State tipState(listen::Listener::State state) {
+    using S = listen::Listener::State;
+    switch (state) {
+    case S::Preparing:
+        return ListeningTip::State::Preparing;
+    case S::Listening:
+        return ListeningTip::State::Listening;
+    case S::NoMicrophone:
+        return ListeningTip::State::NoMicrophone;
+    case S::Idle:
+    case S::Unavailable:
+    case S::Recognizing:
+        break;
+    }
+    return ListeningTip::State::NotListening;
+}
+} // namespace
+
 AgentService::~AgentService() {
+    listener_.reset();
+    tip_.reset();
     // Windows observe their agents: they go first.
     for (auto& [id, loaded] : characters_) {
         loaded->balloon.reset();
@@ -58,7 +85,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
         std::make_unique<engine::CharacterAgent>(characterId, loaded->character, loaded->clock,
                                                  loaded->random, synthesizer_.get(), options_);
     engine::CharacterAgent& agent = *loaded->agent;
-    loaded->window = std::make_unique<CharacterWindow>(agent);
+    loaded->window = std::make_unique<CharacterWindow>(agent, options_);
     loaded->balloon = std::make_unique<BalloonWindow>(agent, *loaded->window, options_);
     CharacterWindow& window = *loaded->window;
     BalloonWindow& balloon = *loaded->balloon;
@@ -92,8 +119,20 @@ void AgentService::load(const QString& characterId, const QString& path) {
             });
     connect(&agent, &engine::CharacterAgent::speechStopped, this,
             [this] { sounds_->stopSpeech(); });
+    connect(&window, &CharacterWindow::listenKeyPressed, this,
+            [this, raw] { startListening(*raw); });
+    connect(&window, &CharacterWindow::listenKeyReleased, this, [this] {
+        if (listener_)
+            listener_->stop();
+    });
+    connect(&agent, &engine::CharacterAgent::commandsChanged, this, [this, raw] {
+        if (listeningFor_ == raw)
+            updateGrammar();
+    });
 
     characters_[key] = std::move(loaded);
+    if (!listeningFor_)
+        listeningFor_ = raw;
 }
 
 engine::CharacterAgent* AgentService::character(const QString& characterId) {
@@ -108,8 +147,11 @@ CharacterWindow* AgentService::window(const QString& characterId) {
 
 void AgentService::setOptionsVisible(bool visible) {
     qCInfo(engine::lcRequest).noquote() << "PropertySheet.Visible" << (visible ? "true" : "false");
-    if (!optionsDialog_)
+    if (!optionsDialog_) {
         optionsDialog_ = std::make_unique<OptionsDialog>(options_);
+        connect(optionsDialog_.get(), &OptionsDialog::optionsChanged, this,
+                &AgentService::applyListeningOptions);
+    }
     if (visible) {
         optionsDialog_->show();
         optionsDialog_->raise();
@@ -118,8 +160,111 @@ void AgentService::setOptionsVisible(bool visible) {
     }
 }
 
+listen::Listener& AgentService::listener() {
+    if (listener_)
+        return *listener_;
+    listener_ = std::make_unique<listen::Listener>();
+    tip_ = std::make_unique<ListeningTip>();
+    applyListeningOptions();
+    connect(listener_.get(), &listen::Listener::stateChanged, this,
+            [this](listen::Listener::State state) {
+                // Recognizing keeps the tip as it is until the answer comes.
+                if (state == listen::Listener::State::Recognizing || !showTip())
+                    return;
+                // Not listening is only news right after listening ended.
+                if (state == listen::Listener::State::Idle &&
+                    tip_->state() != ListeningTip::State::Listening)
+                    return;
+                tip_->showState(tipState(state));
+            });
+    connect(listener_.get(), &listen::Listener::recognized, this,
+            [this](const listen::Recognition& r) { onRecognized(r); });
+    updateGrammar();
+    return *listener_;
+}
+
+bool AgentService::showTip() {
+    if (!tip_ || !options_.showListeningTip || !listeningFor_)
+        return false;
+    const CharacterWindow& window = *listeningFor_->window;
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    tip_->setCharacterName(listeningFor_->agent->character().locale()
+                               ? listeningFor_->agent->character().locale()->name
+                               : listeningFor_->agent->id());
+    tip_->placeBy(window.frameGeometry(), screen ? screen->availableGeometry() : QRect());
+    return true;
+}
+
+void AgentService::applyListeningOptions() {
+    if (!listener_)
+        return;
+    auto o = listener_->options();
+    o.handsFree = options_.handsFree && options_.listeningEnabled;
+    o.releaseDelayMs = options_.listenAfterReleaseMs;
+    listener_->setOptions(o);
+}
+
+void AgentService::startListening(Loaded& loaded) {
+    if (!options_.listeningEnabled)
+        return;
+    const bool switched = listeningFor_ != &loaded;
+    listeningFor_ = &loaded;
+    listen::Listener& l = listener();
+    if (switched)
+        updateGrammar();
+    l.start();
+}
+
+void AgentService::updateGrammar() {
+    if (!listener_ || !listeningFor_)
+        return;
+    std::vector<listen::VoiceCommand> commands;
+    for (const engine::Command& c : listeningFor_->agent->commands())
+        if (c.enabled && !c.voice.isEmpty())
+            commands.push_back({c.name.toStdString(), c.voice.toStdString()});
+    // The bare name is left out: in noise it is what other speech is taken for.
+    std::vector<listen::GlobalPhrase> globals;
+    for (auto& g : listen::globalPhrases(listeningFor_->agent->id().toStdString()))
+        if (g.action != listen::GlobalAction::CallCharacter)
+            globals.push_back(g);
+    try {
+        listener_->setGrammar(listen::Grammar::build(commands, globals));
+    } catch (const std::exception& e) {
+        // A phrase that cannot be listened for must not take the character down.
+        qCWarning(engine::lcRequest) << "voice commands unavailable:" << e.what();
+    }
+}
+
+void AgentService::onRecognized(const listen::Recognition& r) {
+    if (!listeningFor_)
+        return;
+    Loaded& loaded = *listeningFor_;
+    if (!r.accepted || !r.phrase) {
+        if (showTip())
+            tip_->showState(ListeningTip::State::NotUnderstood);
+        return;
+    }
+    if (showTip())
+        tip_->showState(ListeningTip::State::Heard, QString::fromStdString(r.phrase->shown));
+    if (r.phrase->kind == listen::Phrase::Kind::Command) {
+        emit command(loaded.agent->id(), QString::fromStdString(r.phrase->commandName));
+        return;
+    }
+    switch (r.phrase->action) {
+    case listen::GlobalAction::HideCharacter:
+        loaded.agent->hide();
+        break;
+    case listen::GlobalAction::OpenCommandsWindow:
+        openMenu(loaded, loaded.window->frameGeometry().center());
+        break;
+    case listen::GlobalAction::CloseCommandsWindow:
+    case listen::GlobalAction::CallCharacter:
+        break;
+    }
+}
+
 void AgentService::openMenu(Loaded& loaded, QPoint at) {
-    auto menu = buildCommandMenu(*loaded.agent, false);
+    auto menu = buildCommandMenu(*loaded.agent, options_.listeningEnabled);
     const MenuChoice choice = choiceOf(menu->exec(at));
     switch (choice.kind) {
     case MenuChoice::Command:
@@ -132,6 +277,13 @@ void AgentService::openMenu(Loaded& loaded, QPoint at) {
         setOptionsVisible(true);
         break;
     case MenuChoice::Listen:
+        // No key to release: listen for one utterance, then let it finish.
+        startListening(loaded);
+        QTimer::singleShot(kMenuListenMs, this, [this] {
+            if (listener_)
+                listener_->stop();
+        });
+        break;
     case MenuChoice::None:
         break;
     }

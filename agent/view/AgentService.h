@@ -18,6 +18,15 @@ class CharacterWindow;
 class BalloonWindow;
 class OptionsDialog;
 class SoundPlayer;
+class ListeningTip;
+} // namespace agent::view
+
+namespace agent::listen {
+class Listener;
+struct Recognition;
+} // namespace agent::listen
+
+namespace agent::view {
 
 class AgentService : public QObject {
     Q_OBJECT
@@ -44,12 +53,22 @@ class AgentService : public QObject {
   private:
     struct Loaded;
     void openMenu(Loaded& loaded, QPoint at);
+    // Voice commands: one recogniser for the character last spoken to.
+    listen::Listener& listener();
+    void startListening(Loaded& loaded);
+    void updateGrammar();
+    void applyListeningOptions();
+    void onRecognized(const listen::Recognition& recognition);
+    bool showTip();
 
     engine::Options options_;
     std::unique_ptr<speech::Synthesizer> synthesizer_;
     std::unique_ptr<SoundPlayer> sounds_;
     std::unique_ptr<OptionsDialog> optionsDialog_;
     std::map<QString, std::unique_ptr<Loaded>> characters_; // by upper-cased ID
+    std::unique_ptr<listen::Listener> listener_;            // made when first needed
+    std::unique_ptr<ListeningTip> tip_;
+    Loaded* listeningFor_ = nullptr;
 };
 
 } // namespace agent::view

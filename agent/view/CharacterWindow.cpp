@@ -11,7 +11,8 @@
 
 namespace agent::view {
 
-CharacterWindow::CharacterWindow(engine::CharacterAgent& agent) : agent_(agent) {
+CharacterWindow::CharacterWindow(engine::CharacterAgent& agent, const engine::Options& options)
+    : agent_(agent), options_(options) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                    Qt::NoDropShadowWindowHint);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -81,6 +82,8 @@ void CharacterWindow::paintEvent(QPaintEvent*) {
 
 void CharacterWindow::mousePressEvent(QMouseEvent* event) {
     agent_.dismissBalloon();
+    // A click gives the character the keyboard, for the listening key.
+    activateWindow();
     if (event->button() == Qt::LeftButton) {
         dragging_ = true;
         dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -116,6 +119,25 @@ void CharacterWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CharacterWindow::moveEvent(QMoveEvent*) {
     emit moved();
+}
+
+bool CharacterWindow::isListenKey(const QKeyEvent* event) const {
+    const int key = options_.listeningKey ? options_.listeningKey : int(Qt::Key_ScrollLock);
+    return !event->isAutoRepeat() && event->key() == (key & ~int(Qt::KeyboardModifierMask));
+}
+
+void CharacterWindow::keyPressEvent(QKeyEvent* event) {
+    if (isListenKey(event))
+        emit listenKeyPressed();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void CharacterWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (isListenKey(event))
+        emit listenKeyReleased();
+    else
+        QWidget::keyReleaseEvent(event);
 }
 
 } // namespace agent::view

@@ -14,7 +14,7 @@ namespace agent::view {
 class CharacterWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit CharacterWindow(engine::CharacterAgent& agent);
+    CharacterWindow(engine::CharacterAgent& agent, const engine::Options& options);
 
     // Whole-number scale applied on dense screens, so pixels stay sharp.
     int scale() const { return scale_; }
@@ -26,6 +26,9 @@ class CharacterWindow : public QWidget {
     void doubleClicked(int button, int shift, QPoint position);
     void menuRequested(QPoint globalPosition);
     void moved();
+    // The listening key went down or up while the character had the focus.
+    void listenKeyPressed();
+    void listenKeyReleased();
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -34,12 +37,17 @@ class CharacterWindow : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
     void refresh();
     void updateScale();
 
+    bool isListenKey(const QKeyEvent* event) const;
+
     engine::CharacterAgent& agent_;
+    const engine::Options& options_;
     QImage picture_;
     QRegion shape_;
     int scale_ = 1;

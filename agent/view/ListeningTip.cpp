@@ -36,6 +36,8 @@ ListeningTip::ListeningTip(QWidget* parent)
 void ListeningTip::setCharacterName(const QString& name) {
     name_ = name;
     label_->setText(textFor(state_, name_, heard_));
+    // The title carries the text too, for screen readers and window lists.
+    setWindowTitle(label_->text());
     adjustSize();
 }
 
@@ -70,6 +72,8 @@ void ListeningTip::showState(State state, const QString& heard) {
     state_ = state;
     heard_ = heard;
     label_->setText(textFor(state_, name_, heard_));
+    // The title carries the text too, for screen readers and window lists.
+    setWindowTitle(label_->text());
     adjustSize();
     if (character_.isValid())
         move(positionFor(size(), character_, screen_));

@@ -7,52 +7,22 @@
 # The file dialog must open in the data folder (bin/../share/parlavox/msagent/chars):
 # only the bare file name is typed, from a working folder that lacks it.
 set -u
-work=$(mktemp -d)
+log=""
+. "$(dirname "$0")/lib.sh"
+log=$work/program.log
 if [ "$1" = --installed ]; then
     cmake --install "$2" --prefix "$work/prefix" >"$work/install.log" 2>&1 \
-        || { cat "$work/install.log"; echo "FAIL: cmake --install"; rm -rf "$work"; exit 1; }
+        || { cat "$work/install.log"; fail "cmake --install"; }
     bin=$work/prefix/bin
 else
     bin=$(cd "$1" && pwd)
 fi
 name=Button
-display=":$((90 + RANDOM % 400))"
-log=$work/program.log
-pid=""; xvfb=""
-
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- log:"; cat "$log" 2>/dev/null; exit 1; }
 
 [ -f "$bin/../share/parlavox/msagent/chars/$name.acs" ] || fail "$name.acs is not in the data folder beside $bin"
 
-Xvfb "$display" -screen 0 1280x800x24 -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+start_screen || fail "no X server"
 
-# Waits for a visible window whose name matches; prints its id.
-window() {
-    for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-# Waits for the program to end; prints its exit status.
-ended() {
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || { wait "$pid"; echo $?; pid=""; return 0; }
-        sleep 0.1
-    done
-    echo "still running"
-}
-screenshot() { convert "xwd:$work/Xvfb_screen0" "$work/screen.png"; }
 # Pixels of a rectangle of the last screenshot within a few percent of a colour.
 coloured() {
     convert "$work/screen.png" -crop "$1" +repage -fuzz 7% -fill black +opaque "$2" \
@@ -112,9 +82,8 @@ done | sort -u | wc -l)
 sleep 1
 
 # The pop-up menu: the program's six commands first; the sixth ends it.
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 108 / 128)) click 3
-sleep 0.5
+open_menu $((X + WIDTH / 2)) $((Y + HEIGHT * 108 / 128))
 xdotool key Down Down Down Down Down Down Return
-status=$(ended)
+ended
 [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
 echo "PASS: $name shown ($cap cap, $body body pixels), spoke $ms ms with $shapes mouths in $n frames"

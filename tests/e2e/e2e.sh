@@ -6,37 +6,11 @@
 # Exit 77 skips (a needed character file is absent).
 set -u
 bin=$1 scenario=$2 chars=${3:-}
-work=$(mktemp -d)
-display=":$((90 + RANDOM % 400))"
+log=""
+. "$(dirname "$0")/lib.sh"
 log=$work/requests.log
-pid=""; xvfb=""
+start_screen || fail "no X server"
 
-pulse=""; parec=""
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    [ -n "$parec" ] && kill "$parec" 2>/dev/null
-    [ -n "$pulse" ] && kill "$pulse" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- request log:"; cat "$log" 2>/dev/null; exit 1; }
-
-Xvfb "$display" -screen 0 1280x800x24 -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-
-# A private sound server with a null sink; its monitor is what a listener hears.
-start_pulse() {
-    export XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse-state
-    export PULSE_SERVER=unix:$work/pulse/native
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
-        --load="module-null-sink sink_name=t" >"$work/pulse.log" 2>&1 &
-    pulse=$!
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
-}
 # Milliseconds of loud audio (10 ms windows above a low threshold) in a raw
 # 16-bit mono recording at 16 kHz.
 loud_ms() {
@@ -50,24 +24,6 @@ start() {
         "$bin/parlavox" >"$log" 2>&1 &
     pid=$!
 }
-# Waits for a visible window whose name matches; prints its id.
-window() {
-    for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-# Waits for the program to end; prints its exit status.
-ended() {
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || { wait "$pid"; echo $?; pid=""; return 0; }
-        sleep 0.1
-    done
-    echo "still running"
-}
-screenshot() { convert "xwd:$work/Xvfb_screen0" "$work/screen.png"; }
 # Non-black pixels in a rectangle of the last screenshot.
 lit() { convert "$work/screen.png" -crop "$1" +repage -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
 # Requests logged after the first line matching $1.
@@ -85,9 +41,8 @@ cancel)
     window "Open Agent Character" >/dev/null || fail "the file dialog did not open"
     xdotool key Escape
     window "^Parlavox$" >/dev/null || fail "no message box"
-    screenshot
     xdotool key Return
-    status=$(ended)
+    ended
     [ "$status" = 0 ] || fail "exit status $status after cancel"
     ;;
 genie)
@@ -100,7 +55,6 @@ genie)
     screenshot
     inside=$(lit "${WIDTH}x${HEIGHT}+${X}+${Y}")
     [ "$inside" -gt 2000 ] || fail "only $inside character pixels on screen at ${X},${Y}"
-    # Clicks beside the character fall through: the corner of its window is not its.
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
     sleep 1
     got=$(requests_after 'Commands.Add "BYE"' | grep -v '^Commands' | grep -v '^Show$')
@@ -111,10 +65,9 @@ genie)
     [ "$plays" -le 1 ] || fail "$plays random animations for one double-click"
     echo "$got" | head -1 | grep -qx StopAll || fail "StopAll did not come first"
     # The pop-up menu: the program's six commands first; the sixth ends it.
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-    sleep 0.5
+    open_menu $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
     xdotool key Down Down Down Down Down Down Return
-    status=$(ended)
+    ended
     [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
     tail -1 "$log" | grep -qx 'agent.request: StopAll' || fail "BYE did not stop the character last"
     ;;
@@ -152,13 +105,60 @@ voice)
     [ "$heard" -ge 100 ] || fail "only ${heard} ms of speech heard after a double-click"
     echo "heard ${heard} ms of speech"
     ;;
+listen)
+    [ -f "$chars/Genie.acs" ] || exit 77
+    start_pulse || fail "no private sound server"
+    # A microphone that hears whatever plays into the null sink.
+    pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
+    pactl set-default-source mic
+    espeak-ng -v en-us -s 150 -w "$work/bye.wav" "Shut up and quit"
+    RULES="agent.request=true;agent.listen=true" start
+    choose_file "$chars/Genie.acs"
+    id=$(window "^Genie$") || fail "the character did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    sleep 2
+    # Push to talk: a click gives the character the keyboard; hold the
+    # listening key while speaking.
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    xdotool keydown Scroll_Lock
+    sleep 0.3
+    paplay -d t "$work/bye.wav"
+    xdotool keyup Scroll_Lock
+    ended
+    [ "$status" = 0 ] || fail "saying \"Shut up and quit\" did not end the program ($status)"
+    grep -q 'agent.listen: heard shut up and quit accepted' "$log" || fail "not heard as BYE's phrase"
+    grep 'agent.request' "$log" | tail -1 | grep -qx 'agent.request: StopAll' ||
+        fail "BYE did not stop the character last"
+    ;;
+listen-menu)
+    [ -f "$chars/Genie.acs" ] || exit 77
+    start_pulse || fail "no private sound server"
+    pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
+    pactl set-default-source mic
+    espeak-ng -v en-us -s 150 -w "$work/heard.wav" "What time is it"
+    RULES="agent.request=true;agent.listen=true" start
+    choose_file "$chars/Genie.acs"
+    id=$(window "^Genie$") || fail "the character did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    sleep 2
+    # "Listen" on the pop-up menu, below the program's six commands; speech
+    # outside the commands is turned down, and the tip says so.
+    open_menu $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    xdotool key Down Down Down Down Down Down Down Return
+    sleep 0.3
+    paplay -d t "$work/heard.wav"
+    for _ in $(seq 80); do grep -q 'agent.listen: heard' "$log" && break; sleep 0.1; done
+    grep -q 'agent.listen: heard.*rejected' "$log" || fail "out-of-grammar speech was not rejected"
+    window "understand" >/dev/null || fail "no Listening tip saying it did not understand"
+    kill -0 "$pid" || fail "the program ended"
+    ;;
 broken)
     [ -f "$chars/Alfred.acs" ] || exit 77
     start
     choose_file "$chars/Alfred.acs"
     window "^Parlavox$" >/dev/null || fail "no run-time error report"
     xdotool key Return
-    status=$(ended)
+    ended
     [ "$status" != 0 ] && [ "$status" != "still running" ] || fail "exit status $status after a load failure"
     ;;
 *)

@@ -1,0 +1,74 @@
+# Shared by the end-to-end scripts: a scratch folder, a private Xvfb screen
+# (with -fbdir, so screenshots read the real framebuffer), and the helpers a
+# person's actions are written with. Source it after setting `log`.
+work=$(mktemp -d)
+display=":$((90 + RANDOM % 400))"
+pid=""; xvfb=""; pulse=""; parec=""
+
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    [ -n "$parec" ] && kill "$parec" 2>/dev/null
+    [ -n "$pulse" ] && kill "$pulse" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- log:"; cat "${log:-/dev/null}" 2>/dev/null; exit 1; }
+
+start_screen() {
+    Xvfb "$display" -screen 0 1280x800x24 -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    export DISPLAY=$display
+    for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+
+# Waits for a visible window whose name matches; prints its id.
+window() {
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the program to end; sets status to its exit status.
+ended() {
+    status="still running"
+    for _ in $(seq 100); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            status=$?
+            pid=""
+            return 0
+        fi
+        sleep 0.1
+    done
+}
+
+screenshot() { convert "xwd:$work/Xvfb_screen0" "$work/screen.png"; }
+
+# Right-clicks at X Y and waits until the pop-up menu is up: on a busy machine
+# keys typed before it maps would be lost.
+open_menu() {
+    local before
+    before=$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)
+    xdotool mousemove "$1" "$2" click 3
+    for _ in $(seq 50); do
+        [ "$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    sleep 0.2
+}
+
+# A private sound server with a null sink; its monitor is what a listener hears.
+start_pulse() {
+    export XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse-state
+    export PULSE_SERVER=unix:$work/pulse/native
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=t" >"$work/pulse.log" 2>&1 &
+    pulse=$!
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
