@@ -33,7 +33,7 @@ TEST_F(ViewTest, WindowMaskIsTheFramesShapeAndFollowsTheMouth) {
     ring.scanLine(0)[7] = 0;
     character->animations[0].frames[0].images[0].image = std::uint32_t(character->addImage(ring));
     makeAgent(character);
-    view::CharacterWindow window(*agent);
+    view::CharacterWindow window(*agent, options);
     const format::Frame& rest = character->animations[0].frames[0];
     EXPECT_EQ(window.mask(), format::frameShape(*character, rest));
     EXPECT_FALSE(window.mask().contains(QPoint(3, 3)));
@@ -56,7 +56,7 @@ TEST_F(ViewTest, DenseScreenScalesPixelForPixel) {
     character->palette[2] = qRgb(0, 0, 255);
     character->animations[0].frames[0].images[0].image = std::uint32_t(character->addImage(checker));
     makeAgent(character);
-    view::CharacterWindow window(*agent);
+    view::CharacterWindow window(*agent, options);
     EXPECT_EQ(window.scale(), int(qApp->devicePixelRatio()));
     const QImage shot = window.grab().toImage();
     const int s = window.scale();
@@ -67,7 +67,7 @@ TEST_F(ViewTest, DenseScreenScalesPixelForPixel) {
 }
 
 TEST_F(ViewTest, WindowAppearsWithShowAndRaisesDoubleClick) {
-    view::CharacterWindow window(*agent);
+    view::CharacterWindow window(*agent, options);
     EXPECT_FALSE(window.isVisible());
     agent->show();
     EXPECT_TRUE(window.isVisible());
@@ -112,7 +112,7 @@ TEST(BalloonWrapTest, WrapsAtSpacesAndCutsLongWords) {
 }
 
 TEST_F(ViewTest, BalloonShowsTheRevealedWordsAndHidesWithStyleZero) {
-    view::CharacterWindow window(*agent);
+    view::CharacterWindow window(*agent, options);
     view::BalloonWindow balloon(*agent, window, options);
     agent->show();
     settle();
