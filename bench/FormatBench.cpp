@@ -3,10 +3,10 @@
 
 #include "Synthetic.h"
 
-#include "format/Character.h"
-#include "format/Compositor.h"
-#include "format/Compression.h"
-#include "format/Writer.h"
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Compression.h"
+#include "agent/format/Writer.h"
 
 #include <QDir>
 #include <QFile>

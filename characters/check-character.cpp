@@ -8,8 +8,8 @@
 // resting pose, on its own or through its return animation.
 // Prints one line per fault and exits 1 if there is any.
 
-#include "format/Character.h"
-#include "format/Compositor.h"
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
 
 #include <QFile>
 #include <QHash>
@@ -152,7 +152,7 @@ Source readManifest(const QString& path) {
 }
 
 const char* const kMouthNames[MouthTypeCount] = {"closed", "wide1",  "wide2", "wide3",
-                                                  "wide4",  "medium", "narrow"};
+                                                 "wide4",  "medium", "narrow"};
 
 QString where(const QString& anim, int frame) {
     return anim + " frame " + QString::number(frame) + ": ";
@@ -192,7 +192,9 @@ void compare(const Source& s, const Character& c) {
         const Animation& got = c.animations[i];
         const SourceAnimation& want = s.animations[int(i)];
         if (got.name != want.name) {
-            fault(QString("animation %1 is %2, the manifest says %3").arg(i).arg(got.name, want.name));
+            fault(QString("animation %1 is %2, the manifest says %3")
+                      .arg(i)
+                      .arg(got.name, want.name));
             continue;
         }
         const Transition t = want.transition == "return"          ? Transition::ReturnAnimation
@@ -235,7 +237,8 @@ void compare(const Source& s, const Character& c) {
             if (branches != w.branches)
                 fault(at + "branches differ from the manifest");
             if (g.overlays.size() != std::size_t(w.overlays.size())) {
-                fault(at + QString("%1 mouths, not %2").arg(g.overlays.size()).arg(w.overlays.size()));
+                fault(at +
+                      QString("%1 mouths, not %2").arg(g.overlays.size()).arg(w.overlays.size()));
                 continue;
             }
             for (int k = 0; k < w.overlays.size(); ++k) {
@@ -250,11 +253,13 @@ void compare(const Source& s, const Character& c) {
     }
 
     if (c.states.size() != std::size_t(s.states.size()))
-        fault(QString("%1 states compiled, %2 in the manifest").arg(c.states.size()).arg(s.states.size()));
+        fault(QString("%1 states compiled, %2 in the manifest")
+                  .arg(c.states.size())
+                  .arg(s.states.size()));
     for (const auto& [name, anims] : s.states)
         if (c.stateAnimations(name) != anims)
-            fault("state " + name + " has " + c.stateAnimations(name).join(", ") + ", the manifest says " +
-                  anims.join(", "));
+            fault("state " + name + " has " + c.stateAnimations(name).join(", ") +
+                  ", the manifest says " + anims.join(", "));
 }
 
 bool hasAllMouths(const Frame& f) {
@@ -288,7 +293,8 @@ void checkLiving(const Character& c) {
         const QImage img = composeFrame(c, restFrame, MouthType(m));
         for (int k = 0; k < mouths.size(); ++k)
             if (mouths[k] == img)
-                fault(QString("RestPose: mouths %1 and %2 look the same").arg(kMouthNames[k], kMouthNames[m]));
+                fault(QString("RestPose: mouths %1 and %2 look the same")
+                          .arg(kMouthNames[k], kMouthNames[m]));
         mouths.append(img);
     }
     for (const QString& name : c.stateAnimations("Speaking")) {
@@ -304,7 +310,8 @@ void checkLiving(const Character& c) {
             continue;
         // Follow return animations to the frame the character settles on.
         const Animation* end = &a;
-        for (int hops = 0; end && end->transition == Transition::ReturnAnimation && hops < 4; ++hops)
+        for (int hops = 0; end && end->transition == Transition::ReturnAnimation && hops < 4;
+             ++hops)
             end = c.animation(end->returnAnimation);
         if (!end || end->frames.empty() || end->transition == Transition::ReturnAnimation) {
             fault(a.name + ": its return animation is missing or never settles");
@@ -317,7 +324,8 @@ void checkLiving(const Character& c) {
             fault(a.name + ": ends in the resting pose without its mouths (via " + end->name + ")");
         if (a.transition == Transition::ExitBranches)
             for (std::size_t f = 0; f + 1 < a.frames.size(); ++f)
-                if (a.frames[f].exitFrame < 0 || std::size_t(a.frames[f].exitFrame) >= a.frames.size())
+                if (a.frames[f].exitFrame < 0 ||
+                    std::size_t(a.frames[f].exitFrame) >= a.frames.size())
                     fault(where(a.name, int(f)) + "no way out when stopped here");
     }
 }

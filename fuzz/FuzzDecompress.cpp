@@ -2,8 +2,8 @@
 // size and tolerance): decompress stays in bounds or throws FormatError, and
 // whatever it produces compresses back to the same bytes.
 
-#include "format/Compression.h"
-#include "format/FormatError.h"
+#include "agent/format/Compression.h"
+#include "agent/format/FormatError.h"
 
 #include <cstdint>
 #include <cstdlib>

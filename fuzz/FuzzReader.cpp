@@ -1,9 +1,9 @@
 // Any bytes as a character file: loading and decoding may only throw
 // FormatError. What loads must also survive a write and read back equal.
 
-#include "format/Character.h"
-#include "format/Compositor.h"
-#include "format/Writer.h"
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Writer.h"
 
 #include <QByteArray>
 

@@ -4,8 +4,8 @@
 
 #include "Synthetic.h"
 
-#include "format/Compression.h"
-#include "format/Writer.h"
+#include "agent/format/Compression.h"
+#include "agent/format/Writer.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,23 +6,6 @@ namespace parlavox {
 
 using toolkit::Twips;
 
-toolkit::CommandButton& FrmAnimation::Command1() {
-    EnsureLoaded();
-    return *command1_;
-}
-toolkit::ListBox& FrmAnimation::AnimationListBox() {
-    EnsureLoaded();
-    return *animationListBox_;
-}
-QLabel& FrmAnimation::Label2() {
-    EnsureLoaded();
-    return *label2_;
-}
-QLabel& FrmAnimation::Label1() {
-    EnsureLoaded();
-    return *label1_;
-}
-
 void FrmAnimation::Design(QWidget& window) {
     // A fixed dialog with a title but no close button, kept out of the taskbar.
     window.setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

@@ -12,10 +12,10 @@ namespace parlavox {
 
 class FrmAnimation : public toolkit::Form {
   public:
-    toolkit::CommandButton& Command1();
-    toolkit::ListBox& AnimationListBox();
-    QLabel& Label2();
-    QLabel& Label1();
+    toolkit::CommandButton& Command1() { return Control(command1_); }
+    toolkit::ListBox& AnimationListBox() { return Control(animationListBox_); }
+    QLabel& Label2() { return Control(label2_); }
+    QLabel& Label1() { return Control(label1_); }
 
     // The Windows directory with one trailing backslash, or "" when the query fails.
     QString GetWindowsDir();

@@ -10,51 +10,6 @@ using toolkit::Twips;
 
 FrmSpeak::~FrmSpeak() = default;
 
-toolkit::Timer& FrmSpeak::Timer1() {
-    EnsureLoaded();
-    return *timer1_;
-}
-toolkit::CommandButton& FrmSpeak::Command1() {
-    EnsureLoaded();
-    return *command1_;
-}
-toolkit::Line& FrmSpeak::Line1() {
-    EnsureLoaded();
-    return *line1_;
-}
-QSlider& FrmSpeak::sldSpeed() {
-    EnsureLoaded();
-    return *sldSpeed_;
-}
-QSlider& FrmSpeak::Slider1() {
-    EnsureLoaded();
-    return *slider1_;
-}
-QLabel& FrmSpeak::Label4() {
-    EnsureLoaded();
-    return *label4_;
-}
-QLabel& FrmSpeak::Label3() {
-    EnsureLoaded();
-    return *label3_;
-}
-QLabel& FrmSpeak::Label2() {
-    EnsureLoaded();
-    return *label2_;
-}
-toolkit::CommandButton& FrmSpeak::CommandButton2() {
-    EnsureLoaded();
-    return *commandButton2_;
-}
-toolkit::TextBox& FrmSpeak::TextBox1() {
-    EnsureLoaded();
-    return *textBox1_;
-}
-agentctl::Control& FrmSpeak::AgentControl() {
-    EnsureLoaded();
-    return *agentControl_;
-}
-
 namespace {
 
 QSlider* makeSlider(QWidget& window, int top) {

@@ -19,17 +19,17 @@ class FrmSpeak : public toolkit::Form {
     ~FrmSpeak() override;
 
     // Controls.
-    toolkit::Timer& Timer1();
-    toolkit::CommandButton& Command1();
-    toolkit::Line& Line1();
-    QSlider& sldSpeed();
-    QSlider& Slider1();
-    QLabel& Label4();
-    QLabel& Label3();
-    QLabel& Label2();
-    toolkit::CommandButton& CommandButton2();
-    toolkit::TextBox& TextBox1();
-    agentctl::Control& AgentControl();
+    toolkit::Timer& Timer1() { return Control(timer1_); }
+    toolkit::CommandButton& Command1() { return Control(command1_); }
+    toolkit::Line& Line1() { return Control(line1_); }
+    QSlider& sldSpeed() { return Control(sldSpeed_); }
+    QSlider& Slider1() { return Control(slider1_); }
+    QLabel& Label4() { return Control(label4_); }
+    QLabel& Label3() { return Control(label3_); }
+    QLabel& Label2() { return Control(label2_); }
+    toolkit::CommandButton& CommandButton2() { return Control(commandButton2_); }
+    toolkit::TextBox& TextBox1() { return Control(textBox1_); }
+    agentctl::Control& AgentControl() { return Control(agentControl_); }
 
     // The loaded character, set once by the load; the last random pick.
     std::shared_ptr<agentctl::Character> AgentCharacter;

@@ -8,26 +8,6 @@ namespace parlavox {
 
 using toolkit::Twips;
 
-toolkit::Timer& FrmSplash::Timer1() {
-    EnsureLoaded();
-    return *timer1_;
-}
-
-QLabel& FrmSplash::Version() {
-    EnsureLoaded();
-    return *version_;
-}
-
-QLabel& FrmSplash::Label1() {
-    EnsureLoaded();
-    return *label1_;
-}
-
-toolkit::CommonDialog& FrmSplash::Dlg() {
-    EnsureLoaded();
-    return *dlg_;
-}
-
 void FrmSplash::Design(QWidget& window) {
     // No title bar, a fixed frame and no taskbar button: the user can neither
     // move, resize nor close it.

@@ -14,10 +14,10 @@ namespace parlavox {
 
 class FrmSplash : public toolkit::Form {
   public:
-    toolkit::Timer& Timer1();
-    QLabel& Version();
-    QLabel& Label1();
-    toolkit::CommonDialog& Dlg();
+    toolkit::Timer& Timer1() { return Control(timer1_); }
+    QLabel& Version() { return Control(version_); }
+    QLabel& Label1() { return Control(label1_); }
+    toolkit::CommonDialog& Dlg() { return Control(dlg_); }
 
     void Form_Load() override;
     void Timer1_Timer();

@@ -1,6 +1,6 @@
-#include "listen/Espeak.h"
+#include "agent/listen/Espeak.h"
 
-#include "listen/ListenError.h"
+#include "agent/listen/ListenError.h"
 
 #include "agent/speech/EspeakEngine.h"
 

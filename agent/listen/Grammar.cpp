@@ -1,6 +1,6 @@
-#include "listen/Grammar.h"
+#include "agent/listen/Grammar.h"
 
-#include "listen/Logging.h"
+#include "agent/listen/Logging.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listen/Phrases.h"
+#include "agent/listen/Phrases.h"
 
 #include <string>
 #include <string_view>

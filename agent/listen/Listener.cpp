@@ -1,6 +1,6 @@
-#include "listen/Listener.h"
+#include "agent/listen/Listener.h"
 
-#include "listen/Logging.h"
+#include "agent/listen/Logging.h"
 
 #include <QAudioFormat>
 #include <QAudioSource>

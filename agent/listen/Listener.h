@@ -1,8 +1,8 @@
 #pragma once
 
-#include "listen/Grammar.h"
-#include "listen/Recognizer.h"
-#include "listen/VoiceActivity.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Recognizer.h"
+#include "agent/listen/VoiceActivity.h"
 
 #include <QAudioDevice>
 #include <QObject>

@@ -1,3 +1,3 @@
-#include "listen/Logging.h"
+#include "agent/listen/Logging.h"
 
 Q_LOGGING_CATEGORY(lcListen, "agent.listen", QtWarningMsg)

@@ -1,4 +1,4 @@
-#include "listen/Phrases.h"
+#include "agent/listen/Phrases.h"
 
 namespace agent::listen {
 

@@ -1,7 +1,7 @@
-#include "listen/Pronunciation.h"
+#include "agent/listen/Pronunciation.h"
 
-#include "listen/Espeak.h"
-#include "listen/ListenError.h"
+#include "agent/listen/Espeak.h"
+#include "agent/listen/ListenError.h"
 
 #include <array>
 #include <utility>

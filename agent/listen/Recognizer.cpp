@@ -1,7 +1,7 @@
-#include "listen/Recognizer.h"
+#include "agent/listen/Recognizer.h"
 
-#include "listen/ListenError.h"
-#include "listen/Logging.h"
+#include "agent/listen/ListenError.h"
+#include "agent/listen/Logging.h"
 
 #include <pocketsphinx.h>
 

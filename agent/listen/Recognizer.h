@@ -1,7 +1,7 @@
 #pragma once
 
-#include "listen/Grammar.h"
-#include "listen/Pronunciation.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Pronunciation.h"
 
 #include <chrono>
 #include <cstdint>

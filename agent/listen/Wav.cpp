@@ -1,7 +1,7 @@
-#include "listen/Wav.h"
+#include "agent/listen/Wav.h"
 
-#include "listen/ListenError.h"
-#include "listen/Recognizer.h"
+#include "agent/listen/ListenError.h"
+#include "agent/listen/Recognizer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,9 +7,9 @@
 #include "OptionsDialog.h"
 #include "SoundPlayer.h"
 
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Listener.h"
 #include "agent/speech/EspeakSynthesizer.h"
-#include "listen/Grammar.h"
-#include "listen/Listener.h"
 
 #include <QDateTime>
 #include <QGuiApplication>
@@ -133,6 +133,10 @@ void AgentService::load(const QString& characterId, const QString& path) {
     characters_[key] = std::move(loaded);
     if (!listeningFor_)
         listeningFor_ = raw;
+    // The recogniser loads in the background now, so the first press of the
+    // listening key finds it ready.
+    if (options_.listeningEnabled)
+        listener();
 }
 
 engine::CharacterAgent* AgentService::character(const QString& characterId) {
@@ -149,8 +153,11 @@ void AgentService::setOptionsVisible(bool visible) {
     qCInfo(engine::lcRequest).noquote() << "PropertySheet.Visible" << (visible ? "true" : "false");
     if (!optionsDialog_) {
         optionsDialog_ = std::make_unique<OptionsDialog>(options_);
-        connect(optionsDialog_.get(), &OptionsDialog::optionsChanged, this,
-                &AgentService::applyListeningOptions);
+        connect(optionsDialog_.get(), &OptionsDialog::optionsChanged, this, [this] {
+            if (options_.listeningEnabled && options_.handsFree && !characters_.empty())
+                listener(); // applies the options itself
+            applyListeningOptions();
+        });
     }
     if (visible) {
         optionsDialog_->show();
@@ -168,8 +175,10 @@ listen::Listener& AgentService::listener() {
     applyListeningOptions();
     connect(listener_.get(), &listen::Listener::stateChanged, this,
             [this](listen::Listener::State state) {
-                // Recognizing keeps the tip as it is until the answer comes.
-                if (state == listen::Listener::State::Recognizing || !showTip())
+                // Recognizing keeps the tip as it is until the answer comes; nothing
+                // shows before the user first asks to be heard.
+                if (state == listen::Listener::State::Recognizing || !listenRequested_ ||
+                    !showTip())
                     return;
                 // Not listening is only news right after listening ended.
                 if (state == listen::Listener::State::Idle &&
@@ -198,6 +207,8 @@ bool AgentService::showTip() {
 void AgentService::applyListeningOptions() {
     if (!listener_)
         return;
+    if (!options_.listeningEnabled)
+        listener_->cancel();
     auto o = listener_->options();
     o.handsFree = options_.handsFree && options_.listeningEnabled;
     o.releaseDelayMs = options_.listenAfterReleaseMs;
@@ -207,6 +218,7 @@ void AgentService::applyListeningOptions() {
 void AgentService::startListening(Loaded& loaded) {
     if (!options_.listeningEnabled)
         return;
+    listenRequested_ = true;
     const bool switched = listeningFor_ != &loaded;
     listeningFor_ = &loaded;
     listen::Listener& l = listener();

@@ -69,6 +69,7 @@ class AgentService : public QObject {
     std::unique_ptr<listen::Listener> listener_;            // made when first needed
     std::unique_ptr<ListeningTip> tip_;
     Loaded* listeningFor_ = nullptr;
+    bool listenRequested_ = false; // the tip stays away until then
 };
 
 } // namespace agent::view

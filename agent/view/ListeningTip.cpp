@@ -1,4 +1,4 @@
-#include "view/ListeningTip.h"
+#include "agent/view/ListeningTip.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -38,8 +38,17 @@ class Form {
     virtual void Design(QWidget& window) = 0;
     virtual void Form_Load() {}
 
-    // Every control accessor goes through here.
+    // Every control accessor goes through here: the first access loads the form.
     void EnsureLoaded();
+    // The member is taken by reference: it is read only after the load made it.
+    template <class T> T& Control(T* const& control) {
+        EnsureLoaded();
+        return *control;
+    }
+    template <class T> T& Control(const std::unique_ptr<T>& control) {
+        EnsureLoaded();
+        return *control;
+    }
 
   private:
     std::unique_ptr<QWidget> window_;

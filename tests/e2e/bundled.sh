@@ -83,7 +83,7 @@ sleep 1
 
 # The pop-up menu: the program's six commands first; the sixth ends it.
 open_menu $((X + WIDTH / 2)) $((Y + HEIGHT * 108 / 128))
-xdotool key Down Down Down Down Down Down Return
+choose_entry 6
 ended
 [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
 echo "PASS: $name shown ($cap cap, $body body pixels), spoke $ms ms with $shapes mouths in $n frames"

@@ -29,6 +29,40 @@ lit() { convert "$work/screen.png" -crop "$1" +repage -fill white +opaque black 
 # Requests logged after the first line matching $1.
 requests_after() { sed -n "/$1/,\$p" "$log" | sed -n 's/^agent.request: //p'; }
 
+# Genie on screen (X, Y, WIDTH, HEIGHT set), a private sound server whose
+# null sink a virtual microphone hears, and $1 rendered to said.wav to play.
+genie_with_microphone() {
+    [ -f "$chars/Genie.acs" ] || exit 77
+    start_pulse || fail "no private sound server"
+    pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
+    pactl set-default-source mic
+    espeak-ng -v en-us -s 150 -w "$work/said.wav" "$1"
+    RULES="agent.request=true;agent.listen=true" start
+    choose_file "$chars/Genie.acs"
+    id=$(window "^Genie$") || fail "the character did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    wait_log 'agent.listen: recogniser loaded' || fail "the recogniser did not load"
+    sleep 2 # a fresh sound server drops its first buffers
+}
+
+# Waits (up to 8 s) for more than $2 lines matching $1 in the log.
+wait_count() {
+    for _ in $(seq 80); do
+        [ "$(grep -c "$1" "$log")" -gt "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits (up to 10 s) for a line matching $1 in the log, after the first $2 lines.
+wait_log() {
+    for _ in $(seq 100); do
+        tail -n +"$((${2:-0} + 1))" "$log" | grep -q "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 choose_file() {
     window "Open Agent Character" >/dev/null || fail "the file dialog did not open"
     xdotool type --delay 2 "$1"
@@ -66,7 +100,7 @@ genie)
     echo "$got" | head -1 | grep -qx StopAll || fail "StopAll did not come first"
     # The pop-up menu: the program's six commands first; the sixth ends it.
     open_menu $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-    xdotool key Down Down Down Down Down Down Return
+    choose_entry 6
     ended
     [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
     tail -1 "$log" | grep -qx 'agent.request: StopAll' || fail "BYE did not stop the character last"
@@ -83,46 +117,36 @@ voice)
     eval "$(xdotool getwindowgeometry --shell "$id")"
     # A fresh server stalls its first buffers; let it settle before listening.
     sleep 2
-    parec -d t.monitor --format=s16le --rate=16000 --channels=1 --raw >"$work/heard.raw" &
-    parec=$!
-    sleep 0.5
-    # The random animation may be one that loops until stopped and holds the
-    # speech back; another double-click stops it, as a person would.
+    # The random animation may loop until stopped and hold the speech back, and
+    # a fresh sound server may drop a first short sound; a person would simply
+    # double-click again.
+    heard=0
     for _ in 1 2 3; do
+        parec -d t.monitor --format=s16le --rate=16000 --channels=1 --raw >"$work/heard.raw" &
+        parec=$!
+        sleep 0.5
         before=$(grep -c 'agent.anim: speak' "$log")
         xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
-        for _ in $(seq 80); do
-            [ "$(grep -c 'agent.anim: speak' "$log")" -gt "$before" ] && break 2
-            sleep 0.1
-        done
+        wait_count 'agent.anim: speak' "$before" && sleep 2
+        kill "$parec"; parec=""
+        # Effects are off, so anything loud is the voice.
+        heard=$(loud_ms "$work/heard.raw")
+        [ "$heard" -ge 100 ] && break
     done
     grep -q 'agent.anim: speak' "$log" || fail "the character never started speaking"
-    sleep 2
-    kill "$parec"; parec=""
-    heard=$(loud_ms "$work/heard.raw")
-    # Effects are off, so anything loud is the voice. A fresh server may drop
-    # some of it, so ask only that it is heard.
     [ "$heard" -ge 100 ] || fail "only ${heard} ms of speech heard after a double-click"
     echo "heard ${heard} ms of speech"
     ;;
 listen)
-    [ -f "$chars/Genie.acs" ] || exit 77
-    start_pulse || fail "no private sound server"
-    # A microphone that hears whatever plays into the null sink.
-    pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
-    pactl set-default-source mic
-    espeak-ng -v en-us -s 150 -w "$work/bye.wav" "Shut up and quit"
-    RULES="agent.request=true;agent.listen=true" start
-    choose_file "$chars/Genie.acs"
-    id=$(window "^Genie$") || fail "the character did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    sleep 2
+    genie_with_microphone "Shut up and quit"
     # Push to talk: a click gives the character the keyboard; hold the
     # listening key while speaking.
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    lines=$(wc -l <"$log")
     xdotool keydown Scroll_Lock
+    wait_log 'State::Listening' "$lines" || fail "the listening key did not start listening"
     sleep 0.3
-    paplay -d t "$work/bye.wav"
+    paplay -d t "$work/said.wav"
     xdotool keyup Scroll_Lock
     ended
     [ "$status" = 0 ] || fail "saying \"Shut up and quit\" did not end the program ($status)"
@@ -131,22 +155,15 @@ listen)
         fail "BYE did not stop the character last"
     ;;
 listen-menu)
-    [ -f "$chars/Genie.acs" ] || exit 77
-    start_pulse || fail "no private sound server"
-    pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
-    pactl set-default-source mic
-    espeak-ng -v en-us -s 150 -w "$work/heard.wav" "What time is it"
-    RULES="agent.request=true;agent.listen=true" start
-    choose_file "$chars/Genie.acs"
-    id=$(window "^Genie$") || fail "the character did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    sleep 2
+    genie_with_microphone "What time is it"
     # "Listen" on the pop-up menu, below the program's six commands; speech
     # outside the commands is turned down, and the tip says so.
     open_menu $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-    xdotool key Down Down Down Down Down Down Down Return
+    lines=$(wc -l <"$log")
+    choose_entry 7
+    wait_log 'State::Listening' "$lines" || fail "Listen did not start listening"
     sleep 0.3
-    paplay -d t "$work/heard.wav"
+    paplay -d t "$work/said.wav"
     for _ in $(seq 80); do grep -q 'agent.listen: heard' "$log" && break; sleep 0.1; done
     grep -q 'agent.listen: heard.*rejected' "$log" || fail "out-of-grammar speech was not rejected"
     window "understand" >/dev/null || fail "no Listening tip saying it did not understand"

@@ -36,7 +36,7 @@ window() {
 # Waits for the program to end; sets status to its exit status.
 ended() {
     status="still running"
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         if ! kill -0 "$pid" 2>/dev/null; then
             wait "$pid"
             status=$?
@@ -59,7 +59,14 @@ open_menu() {
         [ "$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)" -gt "$before" ] && break
         sleep 0.1
     done
-    sleep 0.2
+    sleep 0.4
+}
+
+# Chooses the Nth entry of the open pop-up menu with the keyboard.
+choose_entry() {
+    local keys=()
+    for _ in $(seq "$1"); do keys+=(Down); done
+    xdotool key --delay 120 "${keys[@]}" Return
 }
 
 # A private sound server with a null sink; its monitor is what a listener hears.

@@ -54,7 +54,8 @@ TEST_F(ViewTest, DenseScreenScalesPixelForPixel) {
         for (int x = 0; x < 8; ++x)
             checker.scanLine(y)[x] = std::uint8_t((x + y) % 2 ? 1 : 2);
     character->palette[2] = qRgb(0, 0, 255);
-    character->animations[0].frames[0].images[0].image = std::uint32_t(character->addImage(checker));
+    character->animations[0].frames[0].images[0].image =
+        std::uint32_t(character->addImage(checker));
     makeAgent(character);
     view::CharacterWindow window(*agent, options);
     EXPECT_EQ(window.scale(), int(qApp->devicePixelRatio()));

@@ -3,7 +3,7 @@
 
 #include "Builder.h"
 
-#include "format/Sound.h"
+#include "agent/format/Sound.h"
 
 #include <QDir>
 #include <QFile>

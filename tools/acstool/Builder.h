@@ -3,7 +3,7 @@
 // Compiles a character from a source folder: a manifest (character.txt) plus
 // PNG images and WAV sounds. The format is described in tools/README.md.
 
-#include "format/Character.h"
+#include "agent/format/Character.h"
 
 #include <QString>
 

@@ -3,10 +3,10 @@
 
 #include "Builder.h"
 
-#include "format/Character.h"
-#include "format/Compositor.h"
-#include "format/Sound.h"
-#include "format/Writer.h"
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Sound.h"
+#include "agent/format/Writer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,10 +2,10 @@
 //   agent-listen --phrase TEXT [--phrase TEXT ...] [--name NAME] [--garbage-penalty X] [--verbose]
 //   FILE.wav
 // Prints the recognised phrase as given, or "(none)" when it rejects.
-#include "listen/Grammar.h"
-#include "listen/ListenError.h"
-#include "listen/Recognizer.h"
-#include "listen/Wav.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/ListenError.h"
+#include "agent/listen/Recognizer.h"
+#include "agent/listen/Wav.h"
 
 #include <cstdlib>
 #include <iostream>

@@ -2,9 +2,9 @@
 
 #include "Builder.h"
 
-#include "format/Compositor.h"
-#include "format/Sound.h"
-#include "format/Writer.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Sound.h"
+#include "agent/format/Writer.h"
 
 #include <QDir>
 #include <QFile>

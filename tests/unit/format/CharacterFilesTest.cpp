@@ -3,8 +3,8 @@
 
 #include "TestData.h"
 
-#include "format/Compositor.h"
-#include "format/Sound.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Sound.h"
 
 using namespace agent::format;
 

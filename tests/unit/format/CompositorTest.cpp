@@ -1,5 +1,5 @@
-#include "format/Compositor.h"
-#include "format/Writer.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "format/Compression.h"
-#include "format/FormatError.h"
+#include "agent/format/Compression.h"
+#include "agent/format/FormatError.h"
 
 #include <gtest/gtest.h>
 

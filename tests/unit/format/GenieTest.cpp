@@ -3,9 +3,9 @@
 
 #include "TestData.h"
 
-#include "format/Character.h"
-#include "format/Compositor.h"
-#include "format/Sound.h"
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/Sound.h"
 
 #include <QRegularExpression>
 #include <QTextStream>

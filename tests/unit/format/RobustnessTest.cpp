@@ -4,7 +4,7 @@
 #include "Synthetic.h"
 #include "TestData.h"
 
-#include "format/Writer.h"
+#include "agent/format/Writer.h"
 
 #include <random>
 

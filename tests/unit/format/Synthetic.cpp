@@ -1,6 +1,6 @@
 #include "Synthetic.h"
 
-#include "format/Sound.h"
+#include "agent/format/Sound.h"
 
 #include <cmath>
 #include <random>

@@ -5,7 +5,7 @@
 // animations with branches, exit branches, return animations and mouth
 // overlays, and short PCM sounds.
 
-#include "format/Character.h"
+#include "agent/format/Character.h"
 
 #include <cstdint>
 

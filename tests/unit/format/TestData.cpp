@@ -1,6 +1,6 @@
 #include "TestData.h"
 
-#include "format/Compositor.h"
+#include "agent/format/Compositor.h"
 
 namespace testdata {
 

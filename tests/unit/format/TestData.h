@@ -3,7 +3,7 @@
 // Where the shared real characters are (tests using them skip when absent),
 // and small helpers the format tests share.
 
-#include "format/Character.h"
+#include "agent/format/Character.h"
 
 #include <QByteArray>
 #include <QDir>

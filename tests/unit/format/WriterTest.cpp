@@ -1,8 +1,8 @@
 #include "Synthetic.h"
 #include "TestData.h"
 
-#include "format/Sound.h"
-#include "format/Writer.h"
+#include "agent/format/Sound.h"
+#include "agent/format/Writer.h"
 
 #include <random>
 

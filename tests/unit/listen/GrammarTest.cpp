@@ -1,5 +1,5 @@
-#include "listen/Grammar.h"
-#include "listen/Phrases.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Phrases.h"
 
 #include <gtest/gtest.h>
 

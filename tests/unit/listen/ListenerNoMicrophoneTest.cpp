@@ -1,5 +1,5 @@
 // With no sound server at all there is no microphone: a state, not an error.
-#include "listen/Listener.h"
+#include "agent/listen/Listener.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>

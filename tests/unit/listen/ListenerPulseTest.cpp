@@ -1,10 +1,10 @@
 // End to end through a private PulseAudio server: a null sink whose monitor is
 // remapped into a virtual microphone. Rendered speech is played into the sink
 // while the Listener records from the microphone and recognises it.
-#include "listen/Grammar.h"
-#include "listen/Listener.h"
-#include "listen/Phrases.h"
-#include "listen/Wav.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Listener.h"
+#include "agent/listen/Phrases.h"
+#include "agent/listen/Wav.h"
 
 #include "Speech.h"
 

@@ -1,4 +1,4 @@
-#include "view/ListeningTip.h"
+#include "agent/view/ListeningTip.h"
 
 #include <QFontMetrics>
 #include <QLabel>

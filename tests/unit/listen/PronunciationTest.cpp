@@ -1,6 +1,6 @@
-#include "listen/Pronunciation.h"
-#include "listen/ListenError.h"
-#include "listen/Recognizer.h"
+#include "agent/listen/Pronunciation.h"
+#include "agent/listen/ListenError.h"
+#include "agent/listen/Recognizer.h"
 
 #include <gtest/gtest.h>
 

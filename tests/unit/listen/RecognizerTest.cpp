@@ -1,9 +1,9 @@
 // The recogniser on espeak-ng renderings: the six Voice texts in several voices,
 // speeds and noise levels must be recognised; out-of-grammar sentences and
 // noise must be rejected. Prints the rates and decode latency.
-#include "listen/Recognizer.h"
-#include "listen/Grammar.h"
-#include "listen/Phrases.h"
+#include "agent/listen/Recognizer.h"
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Phrases.h"
 
 #include "Speech.h"
 

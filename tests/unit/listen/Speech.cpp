@@ -1,7 +1,7 @@
 #include "Speech.h"
 
-#include "listen/Espeak.h"
-#include "listen/Wav.h"
+#include "agent/listen/Espeak.h"
+#include "agent/listen/Wav.h"
 
 #include <espeak-ng/speak_lib.h>
 

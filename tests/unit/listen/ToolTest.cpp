@@ -1,5 +1,5 @@
 // agent-listen on WAV files: the engine's recogniser from the command line.
-#include "listen/Wav.h"
+#include "agent/listen/Wav.h"
 
 #include "Speech.h"
 

@@ -1,4 +1,4 @@
-#include "listen/VoiceActivity.h"
+#include "agent/listen/VoiceActivity.h"
 
 #include "Speech.h"
 

@@ -1,5 +1,5 @@
-#include "listen/Wav.h"
-#include "listen/ListenError.h"
+#include "agent/listen/Wav.h"
+#include "agent/listen/ListenError.h"
 
 #include <gtest/gtest.h>
 
