@@ -14,12 +14,15 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace agent::view {
 
 struct AgentService::Loaded {
     std::shared_ptr<format::Character> character;
+    // While the character is hidden, the way back to it (where the desktop has a tray).
+    std::unique_ptr<QSystemTrayIcon> tray;
     engine::QtClock clock;
     engine::SeededRandom random{static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch())};
     std::unique_ptr<engine::CharacterAgent> agent;
@@ -60,6 +63,7 @@ AgentService::~AgentService() {
     tip_.reset();
     // Windows observe their agents: they go first.
     for (auto& [id, loaded] : characters_) {
+        loaded->tray.reset();
         loaded->balloon.reset();
         loaded->window.reset();
     }
@@ -124,6 +128,17 @@ void AgentService::load(const QString& characterId, const QString& path) {
     connect(&window, &CharacterWindow::listenKeyReleased, this, [this] {
         if (listener_)
             listener_->stop();
+    });
+    connect(&agent, &engine::CharacterAgent::visibleChanged, this, [raw](bool visible) {
+        if (visible || !QSystemTrayIcon::isSystemTrayAvailable()) {
+            raw->tray.reset();
+            return;
+        }
+        raw->tray = std::make_unique<QSystemTrayIcon>(QGuiApplication::windowIcon());
+        raw->tray->setToolTip(QStringLiteral("Show %1").arg(raw->window->windowTitle()));
+        connect(raw->tray.get(), &QSystemTrayIcon::activated, raw->agent.get(),
+                [raw] { raw->agent->show(); });
+        raw->tray->show();
     });
     connect(&agent, &engine::CharacterAgent::commandsChanged, this, [this, raw] {
         if (listeningFor_ == raw)
