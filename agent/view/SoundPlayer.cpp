@@ -1,13 +1,10 @@
 #include "SoundPlayer.h"
 
+#include "agent/engine/CharacterAgent.h"
 #include "agent/format/Sound.h"
 #include "agent/speech/AudioOutput.h"
 
-#include <QLoggingCategory>
-
 namespace agent::view {
-
-Q_LOGGING_CATEGORY(lcSound, "agent.anim", QtWarningMsg)
 
 SoundPlayer::SoundPlayer()
     : effects_(std::make_unique<speech::AudioOutput>()),
@@ -20,7 +17,7 @@ void SoundPlayer::playWav(const QByteArray& riffWav) {
         const format::Pcm pcm = format::decodeSound(riffWav);
         effects_->play(pcm.samples, pcm.sampleRate, pcm.channels);
     } catch (const std::exception& e) {
-        qCInfo(lcSound) << "sound skipped:" << e.what();
+        qCInfo(engine::lcAnim) << "sound skipped:" << e.what();
     }
 }
 
