@@ -274,7 +274,9 @@ void CharacterAgent::begin(const Request& request) {
             if (character_->voice) {
                 voice.speedWpm = static_cast<int>(character_->voice->speed);
                 voice.pitchHz = character_->voice->pitch;
-                voice.gender = character_->voice->gender ? character_->voice->gender : 1;
+                // A neutral voice keeps the default.
+                if (character_->voice->gender != speech::kGenderNeutral)
+                    voice.gender = character_->voice->gender;
             }
             voice.speedWpm = std::max(1, voice.speedWpm * options_.speechSpeedPercent / 100);
             synthesizer_->synthesize(speechRequest_, request.text, voice);

@@ -111,7 +111,8 @@ class Builder {
 
     VoiceVariant currentVariant() const {
         if (state_.character == VoiceCharacter::Whisper)
-            return voice_.gender == 2 ? VoiceVariant::WhisperFemale : VoiceVariant::Whisper;
+            return voice_.gender == kGenderFemale ? VoiceVariant::WhisperFemale
+                                                  : VoiceVariant::Whisper;
         return variantForPitch(state_.pitchHz, voice_.gender);
     }
 

@@ -14,12 +14,17 @@
 
 namespace agent::speech {
 
+// Genders as character files store them (the speech API's own numbers).
+inline constexpr int kGenderNeutral = 0;
+inline constexpr int kGenderFemale = 1;
+inline constexpr int kGenderMale = 2;
+
 // The character's own voice settings: the defaults every Speak starts from.
 struct VoiceDefaults {
     int speedWpm = 150;
     int pitchHz = 110;
     QString language = QStringLiteral("en");
-    int gender = 1; // 1 male, 2 female (as stored in character files)
+    int gender = kGenderMale;
 };
 
 struct WordEvent {

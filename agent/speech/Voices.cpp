@@ -1,5 +1,7 @@
 #include "agent/speech/Voices.h"
 
+#include "agent/speech/Utterance.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -27,7 +29,7 @@ constexpr int kFemaleLowest = 150;
 } // namespace
 
 VoiceVariant variantForPitch(int hz, int gender) {
-    if (gender == 2)
+    if (gender == kGenderFemale)
         return hz >= kFemaleLowest ? VoiceVariant::Female : VoiceVariant::Male;
     return hz <= kMaleHighest ? VoiceVariant::Male : VoiceVariant::Female;
 }

@@ -16,7 +16,7 @@ inline constexpr int kMaxPitchHz = 300;
 inline constexpr int kMinSpeedWpm = 80;
 inline constexpr int kMaxSpeedWpm = 450;
 
-// The voice that best reaches `hz` for a character of this gender (1 male, 2 female).
+// The voice that best reaches `hz` for a character of this gender (kGenderFemale...).
 VoiceVariant variantForPitch(int hz, int gender);
 // The pitch setting (0-100) giving a median fundamental closest to `hz` on `variant`.
 int pitchSetting(VoiceVariant variant, double hz);

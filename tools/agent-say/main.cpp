@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
 
     VoiceDefaults voice;
     voice.language = args.value(voiceOption);
-    voice.gender = args.isSet(femaleOption) ? 2 : 1;
+    voice.gender = args.isSet(femaleOption) ? kGenderFemale : kGenderMale;
     voice.speedWpm = args.value(speedOption).toInt();
     voice.pitchHz = args.value(pitchOption).toInt();
 

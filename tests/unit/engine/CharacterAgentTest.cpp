@@ -209,9 +209,15 @@ TEST_F(EngineTest, CharacterVoiceAndSpeedOptionSetTheDefaults) {
     character->voice->pitch = 120;
     options.speechSpeedPercent = 50;
     makeAgent(character);
+    character->voice->gender = speech::kGenderFemale;
     agent->speak("x");
     EXPECT_EQ(synth.lastVoice.speedWpm, 80);
     EXPECT_EQ(synth.lastVoice.pitchHz, 120);
+    EXPECT_EQ(synth.lastVoice.gender, speech::kGenderFemale);
+    agent->stopAll();
+    character->voice->gender = speech::kGenderNeutral;
+    agent->speak("y");
+    EXPECT_EQ(synth.lastVoice.gender, speech::kGenderMale) << "neutral keeps the default";
 }
 
 TEST_F(EngineTest, CharacterWithoutStatesStillShowsSpeaksAndHides) {

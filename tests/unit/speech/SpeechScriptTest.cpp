@@ -78,7 +78,7 @@ TEST(SpeechScript, HighPitchesUseTheFemaleVariantLowOnesTheMale) {
     EXPECT_EQ(describe(s.segments[1]), header(150, VoiceVariant::Male, 80) + " 'low'");
 
     VoiceDefaults female;
-    female.gender = 2;
+    female.gender = kGenderFemale;
     female.pitchHz = 160;
     EXPECT_EQ(script("hi", female).segments[0].variant, VoiceVariant::Female);
     female.pitchHz = 100; // below the female variant's reach
