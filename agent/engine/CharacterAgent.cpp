@@ -1,5 +1,7 @@
 #include "CharacterAgent.h"
 
+#include "agent/speech/Voices.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -274,6 +276,8 @@ void CharacterAgent::begin(const Request& request) {
             if (character_->voice) {
                 voice.speedWpm = static_cast<int>(character_->voice->speed);
                 voice.pitchHz = character_->voice->pitch;
+                if (character_->voice->hasExtra)
+                    voice.language = speech::languageForLangId(character_->voice->langId);
                 // A neutral voice keeps the default.
                 if (character_->voice->gender != speech::kGenderNeutral)
                     voice.gender = character_->voice->gender;

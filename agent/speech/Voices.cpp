@@ -70,4 +70,67 @@ QString espeakVoiceName(const QString& language, VoiceVariant variant) {
     return language;
 }
 
+QString languageForLangId(unsigned langId) {
+    // Full IDs first where a country matters, then primary languages.
+    switch (langId) {
+    case 0x0409:
+        return QStringLiteral("en-us");
+    case 0x0809:
+        return QStringLiteral("en-gb");
+    case 0x0416:
+        return QStringLiteral("pt-br");
+    case 0x0816:
+        return QStringLiteral("pt");
+    case 0x0404:
+        return QStringLiteral("yue");
+    }
+    switch (langId & 0x3FF) {
+    case 0x01:
+        return QStringLiteral("ar");
+    case 0x04:
+        return QStringLiteral("cmn");
+    case 0x05:
+        return QStringLiteral("cs");
+    case 0x06:
+        return QStringLiteral("da");
+    case 0x07:
+        return QStringLiteral("de");
+    case 0x08:
+        return QStringLiteral("el");
+    case 0x0A:
+        return QStringLiteral("es");
+    case 0x0B:
+        return QStringLiteral("fi");
+    case 0x0C:
+        return QStringLiteral("fr");
+    case 0x0D:
+        return QStringLiteral("he");
+    case 0x0E:
+        return QStringLiteral("hu");
+    case 0x10:
+        return QStringLiteral("it");
+    case 0x11:
+        return QStringLiteral("ja");
+    case 0x12:
+        return QStringLiteral("ko");
+    case 0x13:
+        return QStringLiteral("nl");
+    case 0x14:
+        return QStringLiteral("nb");
+    case 0x15:
+        return QStringLiteral("pl");
+    case 0x16:
+        return QStringLiteral("pt");
+    case 0x19:
+        return QStringLiteral("ru");
+    case 0x1D:
+        return QStringLiteral("sv");
+    case 0x1E:
+        return QStringLiteral("th");
+    case 0x1F:
+        return QStringLiteral("tr");
+    }
+    return QStringLiteral("en");
+}
+
 } // namespace agent::speech

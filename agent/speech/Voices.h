@@ -22,6 +22,9 @@ VoiceVariant variantForPitch(int hz, int gender);
 int pitchSetting(VoiceVariant variant, double hz);
 // The measured median fundamental of `variant` at a pitch setting.
 double measuredPitchHz(VoiceVariant variant, int setting);
+// The espeak-ng language for a Windows language ID as character files store
+// it (0x0409 is "en-us"); English where espeak-ng has no such language.
+QString languageForLangId(unsigned langId);
 // espeak-ng voice name: the language with the variant appended ("en+f3").
 QString espeakVoiceName(const QString& language, VoiceVariant variant);
 

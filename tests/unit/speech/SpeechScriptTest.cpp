@@ -222,3 +222,13 @@ TEST(Visemes, SoundsGroupIntoTheSevenMouths) {
     for (const auto& c : cases)
         EXPECT_EQ(mouthForPhoneme(QString::fromLatin1(c.phoneme)), c.mouth) << c.phoneme;
 }
+
+TEST(VoiceLanguage, CharacterLanguageIdsPickEspeakLanguages) {
+    EXPECT_EQ(languageForLangId(0x0409), "en-us");
+    EXPECT_EQ(languageForLangId(0x0809), "en-gb");
+    EXPECT_EQ(languageForLangId(0x0407), "de");
+    EXPECT_EQ(languageForLangId(0x0C07), "de") << "Austrian German is German";
+    EXPECT_EQ(languageForLangId(0x040C), "fr");
+    EXPECT_EQ(languageForLangId(0x0416), "pt-br");
+    EXPECT_EQ(languageForLangId(0x0000), "en") << "unknown: English";
+}
