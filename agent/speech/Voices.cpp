@@ -81,7 +81,7 @@ QString languageForLangId(unsigned langId) {
         return QStringLiteral("pt-br");
     case 0x0816:
         return QStringLiteral("pt");
-    case 0x0404:
+    case 0x0C04: // Hong Kong
         return QStringLiteral("yue");
     }
     switch (langId & 0x3FF) {
