@@ -23,19 +23,11 @@
 #include <unistd.h>
 
 using namespace agent::listen;
+using listentest::kCommands;
 
 namespace {
 
 QTemporaryDir* gRuntime = nullptr;
-
-const std::vector<VoiceCommand> kCommands = {
-    {"ACO", "Advanced"},
-    {"AGENTWORLD", "Say It"},
-    {"MASS", "Change What to be Said"},
-    {"READPAGE", "Random Animation"},
-    {"SING", "Sing"},
-    {"BYE", "Shut Up! & Quit"},
-};
 
 // The private server, started before Qt first talks to PulseAudio and ended
 // when the tests are done.

@@ -15,18 +15,10 @@
 #include <map>
 
 using namespace agent::listen;
+using listentest::kCommands;
 using listentest::Samples;
 
 namespace {
-
-const std::vector<VoiceCommand> kCommands = {
-    {"ACO", "Advanced"},
-    {"AGENTWORLD", "Say It"},
-    {"MASS", "Change What to be Said"},
-    {"READPAGE", "Random Animation"},
-    {"SING", "Sing"},
-    {"BYE", "Shut Up! & Quit"},
-};
 
 const std::vector<std::string> kOutOfGrammar = {
     "What time is it",

@@ -1,11 +1,23 @@
 #pragma once
 
 // Test audio: phrases rendered with espeak-ng, noise mixed in, all at 16 kHz.
+#include "agent/listen/Grammar.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace listentest {
+
+// The six commands the program registers, with their Voice texts.
+inline const std::vector<agent::listen::VoiceCommand> kCommands = {
+    {"ACO", "Advanced"},
+    {"AGENTWORLD", "Say It"},
+    {"MASS", "Change What to be Said"},
+    {"READPAGE", "Random Animation"},
+    {"SING", "Sing"},
+    {"BYE", "Shut Up! & Quit"},
+};
 
 using Samples = std::vector<std::int16_t>;
 
