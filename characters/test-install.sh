@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks that each file lands
 # where the desktop and the program look: the binary in bin/, the character in
-# the data folder's msagent/chars (bin/../share/parlavox, where the program's
+# the data folder's agent/chars (bin/../share/parlavox, where the program's
 # file dialog opens), the menu entry in share/applications naming that binary
 # and an icon the hicolor theme holds.
 #   test-install.sh BUILD_DIR CHARACTER_NAME
@@ -17,9 +17,9 @@ rm -f "$prefix.log"
 for program in parlavox acstool agent-say agent-listen; do
     [ -x "$prefix/bin/$program" ] || fail "no executable bin/$program"
 done
-acs=$prefix/share/parlavox/msagent/chars/$name.acs
+acs=$prefix/share/parlavox/agent/chars/$name.acs
 [ -f "$acs" ] || fail "no $acs"
-cmp -s "$acs" "$build/share/parlavox/msagent/chars/$name.acs" || fail "$acs differs from the built one"
+cmp -s "$acs" "$build/share/parlavox/agent/chars/$name.acs" || fail "$acs differs from the built one"
 
 desktop=$prefix/share/applications/parlavox.desktop
 [ -f "$desktop" ] || fail "no share/applications/parlavox.desktop"

@@ -19,8 +19,8 @@ void FrmSplash::Timer1_Timer() {
     // First: the timer never ticks again, not even while the dialog is open.
     Timer1().SetEnabled(false);
     const QString windowsDir = frmAnimation().GetWindowsDir();
-    Dlg().InitDir = windowsDir + QStringLiteral("msagent\\chars");
-    Dlg().Filter = QStringLiteral("Microsoft Agent Characters (*.acs)|*.acs");
+    Dlg().InitDir = windowsDir + QStringLiteral("agent\\chars");
+    Dlg().Filter = QStringLiteral("Agent Characters (*.acs)|*.acs");
     Dlg().FilterIndex = 1;
     Dlg().ShowOpen(&Window());
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Frame sounds are RIFF WAV blocks (PCM, Microsoft ADPCM, IMA ADPCM, ...);
+// Frame sounds are RIFF WAV blocks (PCM, ADPCM with format tag 2, IMA ADPCM, ...);
 // libsndfile decodes them from memory.
 
 #include <QByteArray>

@@ -67,7 +67,7 @@ class ProgramTest : public ::testing::Test {
 
     // Start-up as the toolkit runs it: load and show the start-up window, then
     // its first timer tick.
-    void startUp(const QString& file = QStringLiteral("/home/user/chars/Genie.acs")) {
+    void startUp(const QString& file = QStringLiteral("/home/user/chars/HANZ.ACS")) {
         chosenFile = file;
         toolkit::Dispatch([] { frmSplash().Show(); });
         toolkit::Dispatch([] { frmSplash().Timer1_Timer(); });

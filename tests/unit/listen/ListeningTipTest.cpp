@@ -14,9 +14,9 @@ TEST(ListeningTipText, EveryStateWithTheCharactersName) {
     EXPECT_EQ(ListeningTip::textFor(State::NotUnderstood, "Merlin", {}),
               "Didn't understand your request");
     EXPECT_EQ(ListeningTip::textFor(State::NotListening, "Merlin", {}), "Merlin is not listening");
-    EXPECT_EQ(ListeningTip::textFor(State::Preparing, "Genie", {}), "Genie is preparing to listen");
-    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Genie", {}).contains("no microphone"));
-    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Genie", {}).startsWith("Genie"));
+    EXPECT_EQ(ListeningTip::textFor(State::Preparing, "Hanz", {}), "Hanz is preparing to listen");
+    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Hanz", {}).contains("no microphone"));
+    EXPECT_TRUE(ListeningTip::textFor(State::NoMicrophone, "Hanz", {}).startsWith("Hanz"));
 }
 
 TEST(ListeningTipText, NamelessCharacterStillReads) {
@@ -91,6 +91,6 @@ TEST(ListeningTipWindow, PassingStatesHideLaterListeningStays) {
 TEST(ListeningTipWindow, RenamingUpdatesTheShownText) {
     ListeningTip tip;
     tip.showState(State::NotListening);
-    tip.setCharacterName("Peedy");
-    EXPECT_EQ(tip.text(), "Peedy is not listening");
+    tip.setCharacterName("Orin");
+    EXPECT_EQ(tip.text(), "Orin is not listening");
 }

@@ -77,7 +77,7 @@ TEST(AppTest, TitleAndVersion) {
 }
 
 TEST(CommonDialogTest, FolderTextsUseThePlatformSeparator) {
-    EXPECT_EQ(NativeFolder("/opt/parlavox\\msagent\\chars"), "/opt/parlavox/msagent/chars");
+    EXPECT_EQ(NativeFolder("/opt/parlavox\\agent\\chars"), "/opt/parlavox/agent/chars");
     EXPECT_EQ(NativeFolder(QString("abc") + QChar(0) + "\\def"), "abc");
 }
 
@@ -99,10 +99,10 @@ TEST(CommonDialogTest, CancelGivesEmptyNameAndTitle) {
     EXPECT_EQ(dlg.FileName(), "");
     EXPECT_EQ(dlg.FileTitle(), "");
     CommonDialog::SetPresenter(
-        [](const CommonDialog::OpenRequest&, QWidget*) { return QString("/a/b/Merlin.acs"); });
+        [](const CommonDialog::OpenRequest&, QWidget*) { return QString("/a/b/orin.acs"); });
     dlg.ShowOpen();
-    EXPECT_EQ(dlg.FileName(), "/a/b/Merlin.acs");
-    EXPECT_EQ(dlg.FileTitle(), "Merlin.acs");
+    EXPECT_EQ(dlg.FileName(), "/a/b/orin.acs");
+    EXPECT_EQ(dlg.FileTitle(), "orin.acs");
     CommonDialog::SetPresenter(nullptr);
 }
 

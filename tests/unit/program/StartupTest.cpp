@@ -25,22 +25,22 @@ TEST_F(StartupTest, DialogOpensInTheDataFoldersCharacterFolder) {
     ASSERT_EQ(dialogRequests.size(), 1u);
     const auto& r = dialogRequests[0];
     EXPECT_EQ(r.title, "Open Agent Character");
-    EXPECT_EQ(r.directory, QDir::cleanPath(toolkit::DataFolder()) + "/msagent/chars");
-    EXPECT_EQ(r.nameFilters, QStringList{"Microsoft Agent Characters (*.acs)"});
+    EXPECT_EQ(r.directory, QDir::cleanPath(toolkit::DataFolder()) + "/agent/chars");
+    EXPECT_EQ(r.nameFilters, QStringList{"Agent Characters (*.acs)"});
     EXPECT_EQ(r.selectedFilter, 0);
     EXPECT_TRUE(r.hideReadOnly);
-    EXPECT_EQ(frmSplash().Dlg().Filter, "Microsoft Agent Characters (*.acs)|*.acs");
+    EXPECT_EQ(frmSplash().Dlg().Filter, "Agent Characters (*.acs)|*.acs");
     EXPECT_EQ(frmSplash().Dlg().FilterIndex, 1);
     EXPECT_FALSE(frmSplash().Timer1().Enabled());
 }
 
 TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
-    startUp("/home/user/chars/Genie.acs");
+    startUp("/home/user/chars/HANZ.ACS");
     ASSERT_FALSE(toolkit::Ending());
     EXPECT_EQ(requests(),
               (QStringList{
                   "Connected true",
-                  R"(Characters.Load "Merlin" "/home/user/chars/Genie.acs")",
+                  R"(Characters.Load "Merlin" "/home/user/chars/HANZ.ACS")",
                   "Show",
                   "Commands.RemoveAll",
                   R"(Commands.Add "ACO" "Advanced Character Options" "Advanced")",
@@ -53,7 +53,7 @@ TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
     EXPECT_EQ(frmSpeak().TextBox1().Text(), "Hello there!");
     EXPECT_EQ(frmSpeak().sldSpeed().value(), 150);
     EXPECT_EQ(frmSpeak().Slider1().value(), 150);
-    EXPECT_EQ(frmSpeak().Label4().text(), "Genie.acs");
+    EXPECT_EQ(frmSpeak().Label4().text(), "HANZ.ACS");
     EXPECT_EQ(frmSpeak().RandomIndex, 0);
     EXPECT_FALSE(frmSplash().Visible());
     EXPECT_TRUE(frmSplash().Loaded());
@@ -165,9 +165,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetWindowsDirTest,
 TEST_F(StartupTest, FailingDirectoryQueryOpensTheRelativeFolder) {
     toolkit::hooks().windowsDirectory = [] { return QString(); };
     startUp();
-    EXPECT_EQ(frmSplash().Dlg().InitDir, "msagent\\chars");
+    EXPECT_EQ(frmSplash().Dlg().InitDir, "agent\\chars");
     ASSERT_EQ(dialogRequests.size(), 1u);
-    EXPECT_EQ(dialogRequests[0].directory, "msagent/chars");
+    EXPECT_EQ(dialogRequests[0].directory, "agent/chars");
 }
 
 TEST_F(StartupTest, DirectoryTooLongForTheBufferKeepsTheWholeBuffer) {
