@@ -1,6 +1,7 @@
 #include "FrmSpeak.h"
 
 #include "platform/toolkit/Runtime.h"
+#include "platform/toolkit/WindowFrame.h"
 
 #include <QIcon>
 
@@ -37,6 +38,7 @@ QLabel* makeLabel(QWidget& window, const QString& caption, QRect twips, const QF
 void FrmSpeak::Design(QWidget& window) {
     // No title bar but a sizable frame; shown in the taskbar while visible.
     window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint);
+    toolkit::SetBorder(window, toolkit::Border::Sizable);
     window.setWindowTitle(QString());
     window.setWindowIcon(QIcon(QStringLiteral(":/icon48.png")));
     window.resize(Twips(4680), Twips(2955));

@@ -1,5 +1,7 @@
 #include "FrmSplash.h"
 
+#include "platform/toolkit/WindowFrame.h"
+
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
@@ -11,7 +13,8 @@ using toolkit::Twips;
 void FrmSplash::Design(QWidget& window) {
     // No title bar, a fixed frame and no taskbar button: the user can neither
     // move, resize nor close it.
-    window.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    window.setWindowFlags(Qt::SplashScreen | Qt::CustomizeWindowHint);
+    toolkit::SetBorder(window, toolkit::Border::FixedDialog);
     window.setWindowTitle(QString());
     window.setWindowIcon(QIcon(QStringLiteral(":/icon48.png")));
     window.setFixedSize(Twips(6360), Twips(4650));
@@ -41,7 +44,7 @@ void FrmSplash::Design(QWidget& window) {
 
     timer1_ = std::make_unique<toolkit::Timer>(&window, 1000, true, [this] { Timer1_Timer(); });
     dlg_ = std::make_unique<toolkit::CommonDialog>(QStringLiteral("Open Agent Character"),
-                                                   QStringLiteral("C:\\Windows\\MSAGENT\\Chars\\"),
+                                                   QStringLiteral("C:\\Windows\\AGENT\\Chars\\"),
                                                    QStringLiteral("*.acs|*.acs"));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
