@@ -23,7 +23,7 @@ run: deps build
 	$(BUILD)/bin/parlavox
 
 test: deps build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	scripts/run-tests $(BUILD) -j$(JOBS)
 	scripts/fuzz-smoke
 
 fuzz: deps

@@ -4,7 +4,7 @@
 # framebuffer's pixels and by the engine's log.
 #   bundled.sh BIN_DIR                the program as built
 #   bundled.sh --installed BUILD_DIR  the program as `cmake --install` lays it out
-# The file dialog must open in the data folder (bin/../share/parlavox/msagent/chars):
+# The file dialog must open in the data folder (bin/../share/parlavox/agent/chars):
 # only the bare file name is typed, from a working folder that lacks it.
 set -u
 log=""
@@ -19,7 +19,7 @@ else
 fi
 name=Button
 
-[ -f "$bin/../share/parlavox/msagent/chars/$name.acs" ] || fail "$name.acs is not in the data folder beside $bin"
+[ -f "$bin/../share/parlavox/agent/chars/$name.acs" ] || fail "$name.acs is not in the data folder beside $bin"
 
 start_screen || fail "no X server"
 
