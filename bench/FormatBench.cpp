@@ -1,11 +1,13 @@
-// Character files: open + first frame, and decoding every image, on Genie
-// (when ../shared is present) and on a generated character of about 4 MB.
+// Character files: open + first frame, decoding every image and decoding an
+// ADPCM sound, on alice (the benchmark character, when ../shared is present)
+// and on a generated character of about 4 MB; compressing, on HANZ.
 
 #include "Synthetic.h"
 
 #include "agent/format/Character.h"
 #include "agent/format/Compositor.h"
 #include "agent/format/Compression.h"
+#include "agent/format/Sound.h"
 #include "agent/format/Writer.h"
 
 #include <QDir>
@@ -18,8 +20,8 @@ using namespace agent::format;
 
 namespace {
 
-QString genie() {
-    return QDir(QStringLiteral(PARLAVOX_SHARED_CHARACTERS)).filePath(QStringLiteral("Genie.acs"));
+QString shared(const char* name) {
+    return QDir(QStringLiteral(PARLAVOX_SHARED_CHARACTERS)).filePath(QString::fromLatin1(name));
 }
 
 // A 4 MB character: 3100 images of up to 240x240 with blob art, 40 animations.
@@ -83,12 +85,40 @@ void decodeAllImages(benchmark::State& state, const QString& path) {
     state.counters["pixel_MB"] = double(pixels) / 1e6;
 }
 
-void compressGenie(benchmark::State& state) {
-    if (!QFile::exists(genie())) {
+// The first sound whose WAV format tag is 2 (ADPCM), decoded to PCM.
+void decodeAdpcmSound(benchmark::State& state, const QString& path) {
+    if (!QFile::exists(path)) {
         state.SkipWithError("file not present");
         return;
     }
-    const Character c = Character::open(genie());
+    const Character c = Character::open(path);
+    const QByteArray* wav = nullptr;
+    for (std::size_t i = 0; i < c.soundCount() && !wav; ++i) {
+        const QByteArray& data = c.sound(i).data;
+        const qsizetype fmt = data.indexOf("fmt ");
+        if (fmt >= 0 && fmt + 9 < data.size() && data[fmt + 8] == 2 && data[fmt + 9] == 0)
+            wav = &data;
+    }
+    if (!wav) {
+        state.SkipWithError("no ADPCM sound");
+        return;
+    }
+    std::size_t frames = 0;
+    for (auto _ : state) {
+        const Pcm pcm = decodeSound(*wav);
+        frames = pcm.frameCount();
+        benchmark::DoNotOptimize(pcm.samples.data());
+    }
+    state.SetBytesProcessed(std::int64_t(wav->size()) * state.iterations());
+    state.counters["frames"] = double(frames);
+}
+
+void compressImages(benchmark::State& state, const QString& path) {
+    if (!QFile::exists(path)) {
+        state.SkipWithError("file not present");
+        return;
+    }
+    const Character c = Character::open(path);
     std::size_t pixels = 0;
     for (auto _ : state) {
         pixels = 0;
@@ -102,10 +132,11 @@ void compressGenie(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(openAndFirstFrame, Genie, genie())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(openAndFirstFrame, alice, shared("alice.acs"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(openAndFirstFrame, Generated4MB, generated())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(decodeAllImages, Genie, genie())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeAllImages, alice, shared("alice.acs"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeAllImages, Generated4MB, generated())->Unit(benchmark::kMillisecond);
-BENCHMARK(compressGenie)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeAdpcmSound, alice, shared("alice.acs"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(compressImages, HANZ, shared("HANZ.ACS"))->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
