@@ -68,8 +68,7 @@ TEST(Robustness, EveryTruncationOfAGeneratedFileIsRefused) {
 
 TEST(Robustness, EveryTruncationOfSmallRealFilesIsRefused) {
     for (const char* name : {"rubberball_base.acs", "TheInvisibleMan.acs", "offscreenplayer.acs"}) {
-        if (!testdata::haveShared(name))
-            GTEST_SKIP() << name << " not present";
+        SKIP_WITHOUT_SHARED(name);
         SCOPED_TRACE(name);
         everyTruncationFails(testdata::readFile(testdata::shared(name)));
     }
@@ -77,9 +76,8 @@ TEST(Robustness, EveryTruncationOfSmallRealFilesIsRefused) {
 
 TEST(Robustness, RandomByteFlipsGiveOnlyCleanErrors) {
     randomFlipsFailCleanly(smallCharacter(), 3000, 1);
-    if (testdata::haveShared("rubberball_base.acs"))
-        randomFlipsFailCleanly(testdata::readFile(testdata::shared("rubberball_base.acs")), 3000,
-                               2);
+    SKIP_WITHOUT_SHARED("rubberball_base.acs");
+    randomFlipsFailCleanly(testdata::readFile(testdata::shared("rubberball_base.acs")), 3000, 2);
 }
 
 namespace {

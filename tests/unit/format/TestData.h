@@ -1,7 +1,8 @@
 #pragma once
 
-// Where the shared real characters are (tests using them skip when absent),
-// and small helpers the format tests share.
+// Where the shared real characters are, and small helpers the format tests
+// share. A test that needs one skips only when the whole folder is absent (a
+// bare clone); a file missing from a present folder fails the test.
 
 #include "agent/format/Character.h"
 
@@ -20,8 +21,8 @@ inline QString sharedDir() {
 inline QString shared(const QString& name) {
     return QDir(sharedDir()).filePath(name);
 }
-inline bool haveShared(const QString& name) {
-    return QFile::exists(shared(name));
+inline bool sharedPresent() {
+    return QDir(sharedDir()).exists();
 }
 
 inline QByteArray readFile(const QString& path) {
@@ -39,6 +40,9 @@ void decodeEverything(const agent::format::Character& c);
 
 #define SKIP_WITHOUT_SHARED(name)                                                                  \
     do {                                                                                           \
-        if (!testdata::haveShared(name))                                                           \
-            GTEST_SKIP() << "shared character " << qPrintable(QString(name)) << " not present";    \
+        if (!testdata::sharedPresent())                                                            \
+            GTEST_SKIP() << "no shared characters folder (bare clone): "                           \
+                         << qPrintable(testdata::sharedDir());                                     \
+        ASSERT_TRUE(QFile::exists(testdata::shared(name)))                                         \
+            << qPrintable(testdata::shared(name)) << " is missing from the shared characters";     \
     } while (0)
