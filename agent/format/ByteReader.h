@@ -25,7 +25,7 @@ class ByteReader {
     // Reads file[begin, end) on behalf of `structure`.
     ByteReader(std::span<const std::uint8_t> file, std::size_t begin, std::size_t end,
                std::string source, std::string structure)
-        : m_file(file), m_pos(begin), m_start(begin), m_end(end), m_source(std::move(source)),
+        : m_file(file), m_pos(begin), m_end(end), m_source(std::move(source)),
           m_structure(std::move(structure)) {}
 
     [[noreturn]] void fail(const std::string& what) const { failAt(m_pos, what); }
@@ -88,7 +88,6 @@ class ByteReader {
   private:
     std::span<const std::uint8_t> m_file;
     std::size_t m_pos;
-    std::size_t m_start;
     std::size_t m_end;
     std::string m_source;
     std::string m_structure;

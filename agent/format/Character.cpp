@@ -4,6 +4,7 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cstring>
 
 namespace agent::format {
@@ -12,9 +13,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcFormat)
 
 namespace {
 
-// Real files run a few bytes past an image (Angel: 10, zippz: 19); anything
-// much longer is damage, not an authoring tool's habit.
-constexpr std::size_t ToleratedExcess = 64;
+// Real files run a few bytes past an image (Angel: 10, zippz: 19, others up
+// to about 70); anything much longer is damage, not an authoring tool's habit.
+constexpr std::size_t ToleratedExcess = 128;
 
 } // namespace
 
@@ -192,6 +193,7 @@ const ImageEntry& Character::imageEntry(std::size_t index) const {
 
 const Bitmap& Character::bitmap(std::size_t index) const {
     const ImageSlot& s = slotAt(*d, index);
+    s.lastUse = ++d->useClock;
     if (s.bitmap)
         return *s.bitmap;
     const std::string what = d->sourceName.toStdString() + ": image " + std::to_string(index) +
@@ -228,6 +230,7 @@ const Bitmap& Character::bitmap(std::size_t index) const {
     } else {
         std::memcpy(b.pixels.data(), file + s.dataOffset, b.pixels.size());
     }
+    d->cachedBytes += b.pixels.size();
     s.bitmap = std::move(b);
     return *s.bitmap;
 }
@@ -290,6 +293,29 @@ void Character::clearImageCache() const {
             s.region.reset();
         }
     }
+    d->cachedBytes = 0;
+}
+
+void Character::trimImageCache(std::size_t maxBytes) const {
+    if (d->cachedBytes <= maxBytes)
+        return;
+    std::vector<ImageSlot*> cached;
+    for (auto& s : d->images)
+        if (s.fromFile && s.bitmap)
+            cached.push_back(&s);
+    std::sort(cached.begin(), cached.end(),
+              [](const ImageSlot* a, const ImageSlot* b) { return a->lastUse < b->lastUse; });
+    // Trim to three quarters, so a frame or two later the sort is not needed again.
+    for (ImageSlot* s : cached) {
+        if (d->cachedBytes <= maxBytes / 4 * 3)
+            break;
+        d->cachedBytes -= s->bitmap->pixels.size();
+        s->bitmap.reset();
+    }
+}
+
+std::size_t Character::cachedImageBytes() const {
+    return d->cachedBytes;
 }
 
 std::size_t Character::soundCount() const {
@@ -301,6 +327,21 @@ const SoundEntry& Character::sound(std::size_t index) const {
         throw FormatError(d->sourceName.toStdString() + ": sound index " + std::to_string(index) +
                           " out of range (" + std::to_string(d->sounds.size()) + " sounds)");
     return d->sounds[index];
+}
+
+Pcm Character::soundPcm(std::size_t index) const {
+    DecodedSound decoded = decodeSoundTolerant(sound(index).data);
+    d->soundsReported.resize(d->sounds.size());
+    if (!d->soundsReported[index]) {
+        d->soundsReported[index] = true;
+        for (const QString& repair : decoded.repairs) {
+            const QString text =
+                QStringLiteral("%1: sound %2: %3").arg(d->sourceName).arg(index).arg(repair);
+            d->warnings.append(text);
+            qCWarning(lcFormat).noquote() << text;
+        }
+    }
+    return std::move(decoded.pcm);
 }
 
 std::size_t Character::addSound(QByteArray riffWav, std::uint32_t checksum) {

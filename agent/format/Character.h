@@ -10,6 +10,7 @@
 // Everything here runs on one thread (the GUI thread); nothing is locked.
 
 #include "FormatError.h"
+#include "Sound.h"
 
 #include <QByteArray>
 #include <QRegion>
@@ -83,8 +84,9 @@ struct BalloonInfo {
     bool operator==(const BalloonInfo&) const = default;
 };
 
-// The tray icon as stored: two ICONIMAGE blobs (BITMAPINFOHEADER + colours +
-// XOR and AND masks). Decoding it is left to whoever shows it.
+// The tray icon as stored: two packed DIBs (BITMAPINFOHEADER, colour table,
+// one pixel array, height not doubled), the 1-bit AND mask and the colour
+// image of the same size. decodeTrayIcon() (TrayIcon.h) makes a picture of them.
 struct TrayIcon {
     QByteArray monochrome;
     QByteArray colour;
@@ -243,7 +245,8 @@ class Character {
     const ImageEntry& imageEntry(std::size_t index) const;
     // Decodes on first use and caches; throws FormatError if the stream is bad.
     // Tolerated faults add to warnings(). The reference stays valid until
-    // clearImageCache() or the Character's destruction (moving it keeps it valid).
+    // clearImageCache(), trimImageCache() or the Character's destruction (moving
+    // it keeps it valid).
     const Bitmap& bitmap(std::size_t index) const;
     // The image's raw RGNDATA (decompressed on first use); empty when absent.
     const QByteArray& regionData(std::size_t index) const;
@@ -251,10 +254,17 @@ class Character {
     std::size_t addImage(Bitmap bitmap, QByteArray regionData = {}, std::uint8_t unknown = 0);
     // Drops every cached decoded image that came from the file.
     void clearImageCache() const;
+    // Drops the least recently used decoded images from the file until their
+    // pixels take at most maxBytes; references from bitmap() to them end.
+    void trimImageCache(std::size_t maxBytes) const;
+    std::size_t cachedImageBytes() const;
 
     // --- sounds ---
     std::size_t soundCount() const;
     const SoundEntry& sound(std::size_t index) const;
+    // The sound's samples as far as they decode (decodeSoundTolerant; none when
+    // nothing does). The first decode adds its repairs to warnings().
+    Pcm soundPcm(std::size_t index) const;
     std::size_t addSound(QByteArray riffWav, std::uint32_t checksum = 0);
 
     // Tolerated faults, one line each, naming the structure; grows as images decode.

@@ -27,6 +27,7 @@ struct ImageSlot {
     std::size_t regionUnpacked = 0; // bytes after decompression
     mutable std::optional<Bitmap> bitmap;
     mutable std::optional<QByteArray> region;
+    mutable std::uint64_t lastUse = 0; // Store::useClock at the last bitmap() call
 };
 
 struct Character::Store {
@@ -34,7 +35,10 @@ struct Character::Store {
     QString sourceName;
     std::vector<ImageSlot> images;
     std::vector<SoundEntry> sounds;
+    mutable std::vector<bool> soundsReported; // whose repairs are in warnings already
     mutable QStringList warnings;
+    mutable std::uint64_t useClock = 0;
+    mutable std::size_t cachedBytes = 0; // decoded pixels of images from the file
 };
 
 } // namespace agent::format

@@ -54,7 +54,7 @@ class Reader {
     Animation readAnimation(ByteReader& r, const QString& listedName);
     void readImages(Character& c, Locator loc);
     void readSounds(Character& c, Locator loc);
-    void checkReferences(const Character& c) const;
+    void checkReferences(Character& c) const;
 
     std::span<const std::uint8_t> m_file;
     std::string m_source;
@@ -361,12 +361,14 @@ void Reader::readSounds(Character& c, Locator loc) {
 }
 
 // Every index an animation holds must name something that exists; a file that
-// breaks this is scrambled, and refusing it here keeps the engine simple.
-void Reader::checkReferences(const Character& c) const {
+// breaks this is scrambled, and refusing it here keeps the engine simple. The
+// one exception is a sound index past the sound list (65534 occurs in real
+// files): the original engine played nothing there, and so do we.
+void Reader::checkReferences(Character& c) const {
     const std::size_t images = c.d->images.size();
     const std::size_t sounds = c.d->sounds.size();
     for (std::size_t a = 0; a < c.animations.size(); ++a) {
-        const Animation& anim = c.animations[a];
+        Animation& anim = c.animations[a];
         const std::size_t frames = anim.frames.size();
         auto bad = [&](std::size_t f, const std::string& what) {
             throw FormatError(m_source + ": animation " + std::to_string(a) + " '" +
@@ -374,14 +376,20 @@ void Reader::checkReferences(const Character& c) const {
                               what);
         };
         for (std::size_t f = 0; f < frames; ++f) {
-            const Frame& fr = anim.frames[f];
+            Frame& fr = anim.frames[f];
             for (const auto& im : fr.images)
                 if (im.image >= images)
                     bad(f, "image index " + std::to_string(im.image) + " out of range (" +
                                std::to_string(images) + " images)");
-            if (fr.sound != NoSound && fr.sound >= sounds)
-                bad(f, "sound index " + std::to_string(fr.sound) + " out of range (" +
-                           std::to_string(sounds) + " sounds)");
+            if (fr.sound != NoSound && fr.sound >= sounds) {
+                warn(c, QStringLiteral("%1: animation '%2' frame %3: sound index %4 is past the "
+                                       "sound list (%5 sounds); no sound")
+                            .arg(c.d->sourceName, anim.name)
+                            .arg(f)
+                            .arg(fr.sound)
+                            .arg(sounds));
+                fr.sound = NoSound;
+            }
             if (fr.exitFrame >= 0 && std::size_t(fr.exitFrame) >= frames)
                 bad(f, "exit frame " + std::to_string(fr.exitFrame) + " out of range (" +
                            std::to_string(frames) + " frames)");

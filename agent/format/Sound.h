@@ -1,9 +1,14 @@
 #pragma once
 
-// Frame sounds are RIFF WAV blocks (PCM, ADPCM with format tag 2, IMA ADPCM, ...);
-// libsndfile decodes them from memory.
+// Frame sounds are RIFF WAV blocks (PCM, ADPCM with format tag 2, IMA ADPCM, ...).
+// Real files carry damaged headers the original engine played anyway, so there
+// are two ways in: decodeSound() reads through libsndfile and refuses what it
+// refuses (for checking input, e.g. acstool build); decodeSoundTolerant() plays
+// what can be decoded, decoding PCM and tag-2 ADPCM itself, and says what it
+// had to work around.
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -17,8 +22,18 @@ struct Pcm {
     std::size_t frameCount() const { return channels ? samples.size() / std::size_t(channels) : 0; }
 };
 
-// Throws FormatError ("sound N: ...") when the data is not a decodable WAV.
+// Throws FormatError when libsndfile cannot decode the block.
 Pcm decodeSound(const QByteArray& riffWav);
+
+struct DecodedSound {
+    Pcm pcm;             // no samples when nothing could be decoded
+    QStringList repairs; // one line per fault worked around, e.g. "'data' chunk says ..."
+};
+
+// Never throws. A data chunk running past the block is cut to what is there,
+// a lying RIFF size is ignored, a malformed 'fmt ' chunk is read as far as it
+// makes sense; other codecs go to libsndfile, with a rebuilt header if needed.
+DecodedSound decodeSoundTolerant(const QByteArray& riffWav);
 
 // 16-bit PCM WAV bytes for `pcm` (what acstool build and tests use to make sounds).
 QByteArray encodeWav(const Pcm& pcm);

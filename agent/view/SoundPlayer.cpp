@@ -13,12 +13,12 @@ SoundPlayer::SoundPlayer()
 SoundPlayer::~SoundPlayer() = default;
 
 void SoundPlayer::playWav(const QByteArray& riffWav) {
-    try {
-        const format::Pcm pcm = format::decodeSound(riffWav);
-        effects_->play(pcm.samples, pcm.sampleRate, pcm.channels);
-    } catch (const std::exception& e) {
-        qCInfo(engine::lcAnim) << "sound skipped:" << e.what();
-    }
+    // A damaged block plays what decodes; nothing here may throw into the event loop.
+    const format::DecodedSound sound = format::decodeSoundTolerant(riffWav);
+    for (const QString& repair : sound.repairs)
+        qCInfo(engine::lcAnim).noquote() << "sound repaired:" << repair;
+    if (!sound.pcm.samples.empty())
+        effects_->play(sound.pcm.samples, sound.pcm.sampleRate, sound.pcm.channels);
 }
 
 void SoundPlayer::playSpeech(const std::vector<std::int16_t>& samples, int sampleRate) {

@@ -26,8 +26,9 @@ class GoodFile : public ::testing::TestWithParam<Expect> {};
 
 // Counts from ../shared/characters/README.md where it gives them.
 const Expect goodFiles[] = {
-    {"Genie.acs", 76, 591, 14, 128, 128, true, true, nullptr},
-    {"Merlin.acs", 73, 614, 32, 128, 128, true, true, nullptr},
+    {"HANZ.ACS", 103, 403, 5, 128, 128, true, true, nullptr},
+    {"orin.acs", 19, 33, 1, 119, 119, true, true, nullptr},
+    {"alice.acs", 59, 667, 3, 230, 156, true, true, nullptr},
     {"enterprise.acs", 4, 35, 2, 1280, 720, true, false, nullptr},
     {"banjo.acs", 108, 20, 104, 119, 119, true, false, nullptr},
     {"rubberball_base.acs", 12, 2, 0, 12, 12, false, false, nullptr},
@@ -126,4 +127,29 @@ TEST(BadFile, MissingFileNamesThePath) {
     } catch (const FormatError& e) {
         EXPECT_NE(std::string(e.what()).find("/nonexistent/x.acs: cannot open"), std::string::npos);
     }
+}
+
+TEST(ImageCache, TrimKeepsTheMostRecentlyUsedWithinTheBound) {
+    SKIP_WITHOUT_SHARED("orin.acs");
+    const Character c = Character::open(testdata::shared("orin.acs"));
+    const std::size_t last = c.imageCount() - 1;
+    std::vector<std::vector<std::uint8_t>> first;
+    std::size_t all = 0;
+    for (std::size_t i = 0; i <= last; ++i) {
+        first.push_back(c.bitmap(i).pixels);
+        all += first.back().size();
+    }
+    ASSERT_EQ(c.cachedImageBytes(), all);
+    c.bitmap(0); // now the most recent, then the last
+    c.bitmap(last);
+    const std::size_t budget = 2 * (first[0].size() + first[last].size());
+    c.trimImageCache(budget);
+    EXPECT_LE(c.cachedImageBytes(), budget);
+    const std::size_t kept = c.cachedImageBytes();
+    c.bitmap(0); // still cached: nothing decoded
+    c.bitmap(last);
+    EXPECT_EQ(c.cachedImageBytes(), kept);
+    c.bitmap(1); // among the oldest: decoded again, with the same pixels
+    EXPECT_EQ(c.cachedImageBytes(), kept + first[1].size());
+    EXPECT_EQ(c.bitmap(1).pixels, first[1]);
 }
