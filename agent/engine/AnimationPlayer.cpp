@@ -14,6 +14,8 @@ void AnimationPlayer::start(int animation, std::int64_t now) {
     animation_ = animation;
     frame_ = 0;
     exiting_ = false;
+    leaving_ = false;
+    leaveSteps_ = 0;
     const auto& frames = character_.animations[static_cast<std::size_t>(animation)].frames;
     finished_ = frames.empty();
     frameEnd_ = finished_ ? now : now + durationMs(frames[0]);
@@ -29,31 +31,51 @@ void AnimationPlayer::exit() {
         finished_ = true;
         return;
     }
+    if (!exiting_)
+        leaveSteps_ = 0;
     exiting_ = true;
+}
+
+void AnimationPlayer::leave() {
+    if (animation_ < 0 || finished_ || leaving_ || exiting_)
+        return;
+    leaving_ = true;
+    leaveSteps_ = 0;
 }
 
 void AnimationPlayer::clear() {
     animation_ = -1;
     finished_ = false;
     exiting_ = false;
+    leaving_ = false;
 }
 
-int AnimationPlayer::nextFrame() const {
-    const auto& frame = character_.animations[static_cast<std::size_t>(animation_)]
-                            .frames[static_cast<std::size_t>(frame_)];
+int AnimationPlayer::nextFrame() {
+    const auto& anim = character_.animations[static_cast<std::size_t>(animation_)];
+    const auto& frame = anim.frames[static_cast<std::size_t>(frame_)];
     if (exiting_)
         return frame.exitFrame >= 0 ? frame.exitFrame : frame_ + 1;
+    int next = frame_ + 1;
     if (!frame.branches.empty()) {
         // Probabilities are percentages; what they leave over goes to the next frame.
         const double r = random_.next() * 100.0;
         double sum = 0;
         for (const auto& branch : frame.branches) {
             sum += branch.probability;
-            if (r < sum)
-                return branch.frame;
+            if (r < sum) {
+                next = branch.frame;
+                break;
+            }
         }
     }
-    return frame_ + 1;
+    if (leaving_ && next <= frame_) {
+        // The pass is over: go out instead of round again.
+        if (anim.transition != format::Transition::ExitBranches)
+            return frame_ + 1;
+        exiting_ = true;
+        return frame.exitFrame >= 0 ? frame.exitFrame : frame_ + 1;
+    }
+    return next;
 }
 
 bool AnimationPlayer::advance(std::int64_t now) {
@@ -63,12 +85,13 @@ bool AnimationPlayer::advance(std::int64_t now) {
     const int count = static_cast<int>(frames.size());
     bool changed = false;
     int instantSteps = 0; // frames passed without time passing
-    int exitSteps = 0;
     while (frameEnd_ <= now) {
         const int next = nextFrame();
         const bool loopsOnItself = exiting_ && next == frame_;
+        // Exit branches may form a cycle; on the way out the walk is bounded.
+        const bool outOfSteps = (exiting_ || leaving_) && ++leaveSteps_ > 2 * count;
         if (next < 0 || next >= count || loopsOnItself || instantSteps > kMaxFramesPerInstant ||
-            (exiting_ && ++exitSteps > 2 * count)) {
+            outOfSteps) {
             finished_ = true;
             return changed;
         }

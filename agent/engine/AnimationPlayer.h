@@ -19,6 +19,11 @@ class AnimationPlayer {
     void start(int animation, std::int64_t now);
     // From here on follow exit branches (or the frames in order) to the end.
     void exit();
+    // Ends the animation after its current pass: no branch back is taken any
+    // more; where one would have been, it leaves by the frame's exit branch
+    // (if it uses them) or runs on to its end. An animation that never
+    // branches back plays as it would have.
+    void leave();
     void clear();
 
     // Moves to the frame showing at `now`; true when the frame changed.
@@ -33,7 +38,7 @@ class AnimationPlayer {
     std::int64_t deadline() const { return finished_ || animation_ < 0 ? Never : frameEnd_; }
 
   private:
-    int nextFrame() const;
+    int nextFrame();
     static std::int64_t durationMs(const format::Frame& frame) { return frame.duration * 10; }
 
     const format::Character& character_;
@@ -41,7 +46,9 @@ class AnimationPlayer {
     int animation_ = -1;
     int frame_ = 0;
     bool exiting_ = false;
+    bool leaving_ = false;
     bool finished_ = false;
+    int leaveSteps_ = 0; // frames passed since leaving or exiting began
     std::int64_t frameEnd_ = 0;
 };
 

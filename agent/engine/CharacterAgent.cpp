@@ -166,6 +166,10 @@ void CharacterAgent::pump() {
         repump_ = false;
         const std::int64_t now = clock_.now();
         if (player_.active()) {
+            // A looping animation would hold the queue forever; with a request
+            // waiting it ends after this pass.
+            if (purpose_ == Purpose::Request && !queue_.empty())
+                player_.leave();
             if (player_.advance(now))
                 setFrame(player_.animation(), player_.frame());
             if (player_.active())

@@ -42,9 +42,8 @@ TEST_F(EngineTest, StopAllLeavesThroughExitBranchesAndDropsTheQueue) {
     agent->show();
     settle();
     agent->play("Loop");
-    agent->play("Wave");
     clock.advanceBy(2000);
-    EXPECT_EQ(agent->currentAnimationName(), "Loop") << "a looping animation holds the queue";
+    agent->play("Wave");
     agent->stopAll();
     settle();
     clock.advanceBy(100);
@@ -53,6 +52,69 @@ TEST_F(EngineTest, StopAllLeavesThroughExitBranchesAndDropsTheQueue) {
     EXPECT_EQ(agent->currentAnimationName(), "Loop");
     EXPECT_EQ(agent->currentFrame(), &character->animations[5].frames[2])
         << "ended on its exit frame";
+}
+
+// A looping animation keeps going while nothing waits; a request behind it
+// lets it finish the pass and leave, and the request starts.
+TEST_F(EngineTest, LoopingAnimationGivesWayToAWaitingRequest) {
+    using T = format::Transition;
+    // Frame 1 branches back to 0; frame 2 is reached only by running on.
+    const std::vector<format::Frame> ring = {frame(10), frame(10, {{0, 100}}, 3), frame(10),
+                                             frame(10)};
+    struct Case {
+        const char* why;
+        format::Animation anim;
+        std::int64_t loopFor; // with an empty queue, before the request comes
+        bool speakNext;       // else Play "Wave"
+        const char* leavesBy; // frames shown once asked to, or null: any
+        std::int64_t withinMs;
+    };
+    const Case cases[] = {
+        {"leaves by the exit branch", animation("Ring", ring, T::ExitBranches), 60000, true, "13",
+         400},
+        {"without exit branches runs on to its end", animation("Ring", ring), 60000, false, "123",
+         400},
+        {"a cycle of exit branches still ends",
+         animation("Ring", {frame(10, {}, 1), frame(10, {{0, 100}}, 0)}, T::ExitBranches), 60000,
+         false, nullptr, 1000},
+        {"an animation that never loops plays in full",
+         animation("Ring", {frame(10, {}, 2), frame(10), frame(10)}, T::ExitBranches), 0, false,
+         "12", 300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto withRing = makeCharacter();
+        withRing->animations.push_back(c.anim);
+        makeAgent(withRing);
+        const format::Frame* first = &character->animations.back().frames[0];
+        QString shown;
+        QObject scope; // the recording ends with the row
+        QObject::connect(agent.get(), &CharacterAgent::frameChanged, &scope, [&] {
+            if (agent->currentAnimationName() == "Ring")
+                shown += QString::number(agent->currentFrame() - first);
+        });
+        agent->show();
+        settle();
+        played.clear();
+        agent->play("Ring");
+        clock.advanceBy(c.loopFor);
+        if (c.loopFor) {
+            EXPECT_EQ(played, QStringList{"Ring"});
+            EXPECT_GE(shown.size(), c.loopFor / 100 - 1) << "still moving";
+        }
+        shown.clear();
+        const std::int64_t asked = clock.now();
+        c.speakNext ? agent->speak("Hi") : agent->play("Wave");
+        while (played.last() == "Ring" && clock.now() < asked + 5000)
+            clock.advanceBy(10);
+        EXPECT_EQ(played.last(), QString(c.speakNext ? "Talk" : "Wave"));
+        EXPECT_LE(clock.now() - asked, c.withinMs);
+        if (c.leavesBy) {
+            EXPECT_EQ(shown, c.leavesBy);
+        }
+        settle();
+        EXPECT_FALSE(agent->busy());
+    }
 }
 
 TEST_F(EngineTest, RequestsAfterStopAllRunOnceTheExitEnds) {
