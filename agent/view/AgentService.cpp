@@ -1,6 +1,7 @@
 #include "AgentService.h"
 
 #include "BalloonWindow.h"
+#include "CharacterTray.h"
 #include "CharacterWindow.h"
 #include "CommandMenu.h"
 #include "ListeningTip.h"
@@ -14,20 +15,19 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace agent::view {
 
 struct AgentService::Loaded {
     std::shared_ptr<format::Character> character;
-    // While the character is hidden, the way back to it (where the desktop has a tray).
-    std::unique_ptr<QSystemTrayIcon> tray;
     engine::QtClock clock;
     engine::SeededRandom random{static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch())};
     std::unique_ptr<engine::CharacterAgent> agent;
     std::unique_ptr<CharacterWindow> window;
     std::unique_ptr<BalloonWindow> balloon;
+    // The way back after Hide, where the desktop has a tray.
+    std::unique_ptr<CharacterTray> tray;
 };
 
 AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QObject* parent)
@@ -129,17 +129,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
         if (listener_)
             listener_->stop();
     });
-    connect(&agent, &engine::CharacterAgent::visibleChanged, this, [raw](bool visible) {
-        if (visible || !QSystemTrayIcon::isSystemTrayAvailable()) {
-            raw->tray.reset();
-            return;
-        }
-        raw->tray = std::make_unique<QSystemTrayIcon>(QGuiApplication::windowIcon());
-        raw->tray->setToolTip(QStringLiteral("Show %1").arg(raw->window->windowTitle()));
-        connect(raw->tray.get(), &QSystemTrayIcon::activated, raw->agent.get(),
-                [raw] { raw->agent->show(); });
-        raw->tray->show();
-    });
+    loaded->tray = std::make_unique<CharacterTray>(agent, raw->window->windowTitle());
     connect(&agent, &engine::CharacterAgent::commandsChanged, this, [this, raw] {
         if (listeningFor_ == raw)
             updateGrammar();
@@ -148,9 +138,9 @@ void AgentService::load(const QString& characterId, const QString& path) {
     characters_[key] = std::move(loaded);
     if (!listeningFor_)
         listeningFor_ = raw;
-    // The recogniser loads in the background now, so the first press of the
-    // listening key finds it ready.
-    if (options_.listeningEnabled)
+    // The recogniser's model costs about 30 MB, so it loads on the first request
+    // to listen (the tip says it is preparing); hands-free listening needs it now.
+    if (options_.listeningEnabled && options_.handsFree)
         listener();
 }
 

@@ -2,6 +2,7 @@
 
 #include "agent/format/Compositor.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,6 +44,10 @@ void CharacterWindow::updateScale() {
                        static_cast<int>(std::ceil(size.height() / dpr))));
 }
 
+namespace {
+constexpr std::size_t ImageCacheBytes = 8 << 20;
+} // namespace
+
 void CharacterWindow::refresh() {
     const format::Frame* frame = agent_.currentFrame();
     const auto& character = agent_.character();
@@ -53,6 +58,9 @@ void CharacterWindow::refresh() {
     } else {
         picture_ = format::composeFrame(character, *frame, agent_.mouth());
         shape_ = format::frameShape(character, *frame, agent_.mouth());
+        // Decoded images are kept for the next frames, within a bound: a large
+        // character would otherwise end up holding every image it has.
+        character.trimImageCache(ImageCacheBytes);
     }
     const double dpr = devicePixelRatioF();
     if (scale_ != 1 || dpr != 1.0) {
@@ -138,6 +146,13 @@ void CharacterWindow::keyReleaseEvent(QKeyEvent* event) {
         emit listenKeyReleased();
     else
         QWidget::keyReleaseEvent(event);
+}
+
+void CharacterWindow::closeEvent(QCloseEvent* event) {
+    // Closed from the window manager: the character hides as from its menu, so
+    // the engine, the window and the way back agree on what is shown.
+    event->ignore();
+    agent_.hide();
 }
 
 } // namespace agent::view

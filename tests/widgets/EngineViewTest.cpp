@@ -8,6 +8,7 @@
 #include "agent/format/Writer.h"
 #include "agent/view/AgentService.h"
 #include "agent/view/BalloonWindow.h"
+#include "agent/view/CharacterTray.h"
 #include "agent/view/CharacterWindow.h"
 #include "agent/view/CommandMenu.h"
 #include "agent/view/OptionsDialog.h"
@@ -81,6 +82,39 @@ TEST_F(ViewTest, WindowAppearsWithShowAndRaisesDoubleClick) {
     agent->hide();
     settle();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ViewTest, ClosingTheWindowHidesTheCharacterAsItsMenuDoes) {
+    view::CharacterWindow window(*agent, options);
+    agent->show();
+    settle();
+    played.clear();
+    EXPECT_FALSE(window.close()) << "the window manager's close is refused";
+    EXPECT_TRUE(window.isVisible()) << "until the Hiding animation has played";
+    settle();
+    EXPECT_EQ(played, QStringList{"Hide"});
+    EXPECT_FALSE(agent->visible());
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ViewTest, TrayOffersShowAndHide) {
+    character->trayIcon.reset();
+    {
+        view::CharacterTray plain(*agent, "Small");
+        EXPECT_EQ(plain.icon().cacheKey(), QGuiApplication::windowIcon().cacheKey())
+            << "no icon in the file: the application's";
+    }
+    view::CharacterTray tray(*agent, "Small");
+    EXPECT_TRUE(tray.showAction().isEnabled());
+    EXPECT_FALSE(tray.hideAction().isEnabled());
+    tray.showAction().trigger();
+    settle();
+    EXPECT_TRUE(agent->visible());
+    EXPECT_FALSE(tray.showAction().isEnabled());
+    tray.hideAction().trigger();
+    settle();
+    EXPECT_FALSE(agent->visible());
+    EXPECT_EQ(played, (QStringList{"Show", "Hide"}));
 }
 
 TEST_F(ViewTest, MenuListsTheCommandsInOrderThenTheEnginesEntries) {
