@@ -3,7 +3,9 @@
 
 #include "platform/agent/EngineControl.h"
 #include "platform/toolkit/Runtime.h"
+#include "platform/toolkit/SingleInstance.h"
 #include "windows/Forms.h"
+#include "windows/FrmSpeak.h"
 #include "windows/FrmSplash.h"
 
 #include <QApplication>
@@ -16,6 +18,20 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app-icon-48.png")));
     // Hidden windows hold the program open: it runs until it ends itself.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start brings the running program's character back (the only way
+    // back after Hide on a desktop without a system tray) and ends.
+    parlavox::toolkit::SingleInstance instance(QStringLiteral("parlavox"));
+    if (instance.handedOver())
+        return 0;
+    QObject::connect(&instance, &parlavox::toolkit::SingleInstance::activationRequested, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialog->raise();
+            dialog->activateWindow();
+        } else if (parlavox::frmSpeak().AgentCharacter) {
+            parlavox::toolkit::Dispatch([] { parlavox::frmSpeak().AgentCharacter->Show(); });
+        }
+    });
 
     parlavox::agentctl::SetControlFactory(&parlavox::agentctl::CreateEngineControl);
     parlavox::toolkit::Dispatch([] { parlavox::frmSplash().Show(); });
