@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test fuzz bench clean
+.PHONY: all deps configure build run test sanitize fuzz bench clean
 
 all: build
 
@@ -26,6 +26,9 @@ test: deps build
 	scripts/run-tests $(BUILD) -j$(JOBS)
 	scripts/fuzz-smoke
 
+sanitize: deps
+	scripts/sanitize
+
 fuzz: deps
 	scripts/fuzz-long
 
@@ -35,4 +38,4 @@ bench: deps
 	scripts/run-benchmarks $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-sanitize
