@@ -20,4 +20,9 @@ struct Options {
     bool operator==(const Options&) const = default;
 };
 
+// The user's choices as kept between runs, under the engine's own name in the
+// user's settings; values out of range come back clamped.
+Options loadOptions();
+void saveOptions(const Options& options);
+
 } // namespace agent::engine

@@ -31,7 +31,7 @@ struct AgentService::Loaded {
 };
 
 AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QObject* parent)
-    : QObject(parent), options_(loadOptions()), synthesizer_(std::move(synthesizer)),
+    : QObject(parent), options_(engine::loadOptions()), synthesizer_(std::move(synthesizer)),
       sounds_(std::make_unique<SoundPlayer>()) {
     if (!synthesizer_)
         synthesizer_ = std::make_unique<speech::EspeakSynthesizer>();

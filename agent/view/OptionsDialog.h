@@ -17,9 +17,6 @@ class QFontComboBox;
 
 namespace agent::view {
 
-engine::Options loadOptions();
-void saveOptions(const engine::Options& options);
-
 class OptionsDialog : public QDialog {
     Q_OBJECT
   public:

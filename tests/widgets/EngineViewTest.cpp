@@ -218,7 +218,7 @@ TEST_F(ServiceTest, ALoadFailureNamesTheFileAndTheFault) {
 TEST(OptionsTest, ChangesApplyAtOnceAndPersist) {
     QStandardPaths::setTestModeEnabled(true);
     engine::Options options;
-    view::saveOptions(options);
+    engine::saveOptions(options);
     view::OptionsDialog dialog(options);
     QSignalSpy changed(&dialog, &view::OptionsDialog::optionsChanged);
     auto* balloon = dialog.findChild<QCheckBox*>("showBalloon");
@@ -228,8 +228,8 @@ TEST(OptionsTest, ChangesApplyAtOnceAndPersist) {
     EXPECT_FALSE(options.showBalloon);
     dialog.findChild<QSlider*>("speed")->setValue(150);
     EXPECT_EQ(options.speechSpeedPercent, 150);
-    EXPECT_EQ(view::loadOptions(), options);
-    view::saveOptions(engine::Options{});
+    EXPECT_EQ(engine::loadOptions(), options);
+    engine::saveOptions(engine::Options{});
 }
 
 } // namespace
