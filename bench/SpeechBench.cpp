@@ -70,7 +70,7 @@ void BM_RealTimeFactor(benchmark::State& state) {
         const auto u = engine->render(script);
         synthMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
         audioMs += static_cast<double>(u->durationMs);
-        benchmark::DoNotOptimize(u->pcm.data());
+        benchmark::DoNotOptimize(u.get());
     }
     state.counters["rtf"] = audioMs > 0 ? synthMs / audioMs : 0.0;
 }
@@ -85,6 +85,49 @@ void BM_ParseTags100k(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
 }
 BENCHMARK(BM_ParseTags100k)->Unit(benchmark::kMillisecond);
+
+// Hostile text the size of a large paste: tags alone, repeated to 1 MB. The whole path
+// from tagged text to the utterance is timed, so any step that grows faster than the
+// text shows here; `audio_ms` is what the utterance would last.
+QString repeatedTo1MB(const QString& unit) {
+    QString text;
+    text.reserve(1 << 20);
+    while (text.size() < (1 << 20))
+        text += unit;
+    return text;
+}
+
+void sayHostile(benchmark::State& state, const QString& text) {
+    EspeakEngine* engine = EspeakEngine::instance();
+    if (engine == nullptr) {
+        state.SkipWithError("espeak-ng is not available");
+        return;
+    }
+    std::int64_t audioMs = 0;
+    for (auto _ : state) {
+        const auto u = engine->render(buildScript(parseSpeechTags(text), {}));
+        audioMs = u->durationMs;
+        benchmark::DoNotOptimize(u.get());
+    }
+    state.counters["audio_ms"] = static_cast<double>(audioMs);
+    state.SetBytesProcessed(state.iterations() * text.size() * 2);
+}
+
+// Voice switches with a space between: each one may start a new voice.
+void BM_VoiceSwitches1MB(benchmark::State& state) {
+    sayHostile(state, repeatedTo1MB(QStringLiteral(
+                          R"(\Chr="Whisper"\ \Chr="Normal"\ \Pit=100\ \Pit=250\ )")));
+}
+// Words between tags that are dropped: the words join up into one text.
+void BM_DroppedTags1MB(benchmark::State& state) {
+    sayHostile(state, repeatedTo1MB(QStringLiteral(R"(a\X\)")));
+}
+void BM_Pauses1MB(benchmark::State& state) {
+    sayHostile(state, repeatedTo1MB(QStringLiteral(R"(\Pau=60000\)")));
+}
+BENCHMARK(BM_VoiceSwitches1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DroppedTags1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Pauses1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -19,6 +19,8 @@ namespace {
 // rest and notices the end.
 constexpr int kFeedIntervalMs = 10;
 constexpr qsizetype kLargestBuffer = 4 * 1024 * 1024;
+// Samples are made (silences filled in) this many at a time on their way to the sink.
+constexpr std::size_t kChunkSamples = 16 * 1024;
 
 void sayOnce(const char* why) {
     static std::once_flag once;
@@ -45,6 +47,10 @@ bool AudioOutput::hasDevice() {
 }
 
 bool AudioOutput::play(const std::vector<std::int16_t>& pcm, int sampleRate, int channels) {
+    return play(SpeechAudio(pcm), sampleRate, channels);
+}
+
+bool AudioOutput::play(SpeechAudio pcm, int sampleRate, int channels) {
     stop();
     if (pcm.empty() || sampleRate <= 0 || channels < 1 || channels > 2)
         return false;
@@ -67,9 +73,10 @@ bool AudioOutput::play(const std::vector<std::int16_t>& pcm, int sampleRate, int
         stop();
         return false;
     }
-    data_ = QByteArray(reinterpret_cast<const char*>(pcm.data()), bytes);
-    written_ = 0;
     durationMs_ = static_cast<std::int64_t>(pcm.size() / channels) * 1000 / sampleRate;
+    audio_ = std::move(pcm);
+    bytes_ = bytes;
+    written_ = 0;
     playing_ = true;
     feed();
     feeder_.start();
@@ -86,16 +93,25 @@ void AudioOutput::feed() {
         emit finished();
         return;
     }
-    while (written_ < data_.size()) {
-        const qsizetype room = std::min<qsizetype>(sink_->bytesFree(), data_.size() - written_);
+    constexpr auto kSampleBytes = static_cast<qsizetype>(sizeof(std::int16_t));
+    chunk_.resize(kChunkSamples);
+    while (written_ < bytes_) {
+        // The sink may take part of a sample: start from the one it stopped inside.
+        const qsizetype skip = written_ % kSampleBytes;
+        const qsizetype room =
+            std::min({sink_->bytesFree(), bytes_ - written_,
+                      static_cast<qsizetype>(kChunkSamples) * kSampleBytes - skip});
         if (room <= 0)
             break;
-        const qint64 n = device_->write(data_.constData() + written_, room);
+        const auto first = static_cast<std::size_t>(written_ / kSampleBytes);
+        audio_.read(first, chunk_.data(),
+                    static_cast<std::size_t>((skip + room + 1) / kSampleBytes));
+        const qint64 n = device_->write(reinterpret_cast<const char*>(chunk_.data()) + skip, room);
         if (n <= 0)
             break;
         written_ += n;
     }
-    if (written_ >= data_.size() && elapsedMs() >= durationMs_) {
+    if (written_ >= bytes_ && elapsedMs() >= durationMs_) {
         playing_ = false;
         feeder_.stop();
         emit finished();
@@ -113,7 +129,8 @@ void AudioOutput::stop() {
         sink_.reset();
     }
     device_ = nullptr;
-    data_.clear();
+    audio_ = SpeechAudio();
+    bytes_ = 0;
     written_ = 0;
 }
 

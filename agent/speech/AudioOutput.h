@@ -3,7 +3,8 @@
 // sounds. With no audio device play() returns false and the caller paces by its
 // own clock; that is a normal situation, logged once.
 
-#include <QByteArray>
+#include "agent/speech/SpeechAudio.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -24,6 +25,8 @@ class AudioOutput : public QObject {
     // Stops what plays and starts `pcm` (interleaved when stereo). False when nothing
     // can be heard: no device, the device refused, or empty audio.
     bool play(const std::vector<std::int16_t>& pcm, int sampleRate, int channels = 1);
+    // Speech: its silences are written as zeros as playback reaches them.
+    bool play(SpeechAudio pcm, int sampleRate, int channels = 1);
     // Silences at once and drops what was not played yet. finished() is not emitted.
     void stop();
 
@@ -43,8 +46,10 @@ class AudioOutput : public QObject {
 
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* device_ = nullptr; // the sink's, valid while it plays
-    QByteArray data_;
-    qsizetype written_ = 0;
+    SpeechAudio audio_;
+    qsizetype bytes_ = 0;   // the whole sound's
+    qsizetype written_ = 0; // bytes handed to the sink so far
+    std::vector<std::int16_t> chunk_;
     std::int64_t durationMs_ = 0;
     QTimer feeder_;
     bool playing_ = false;

@@ -27,7 +27,8 @@ struct RawEvent {
 // What the callback fills during one espeak_Synth call. One call at a time runs
 // (engineMutex), so a single pointer suffices.
 struct Collector {
-    std::vector<std::int16_t>* pcm = nullptr;
+    SpeechAudio* pcm = nullptr;
+    std::size_t maxSamples = 0; // the utterance's bound: synthesis stops there
     std::vector<RawEvent> events;
     const std::function<bool()>* cancelled = nullptr;
 };
@@ -37,7 +38,7 @@ int onSynth(short* wav, int samples, espeak_EVENT* events) {
     if (current == nullptr)
         return 1;
     if (wav != nullptr && samples > 0)
-        current->pcm->insert(current->pcm->end(), wav, wav + samples);
+        current->pcm->append(wav, static_cast<std::size_t>(samples));
     for (espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
         if (e->type == espeakEVENT_WORD) {
             qCDebug(lcSpeech) << "espeak word at" << e->text_position << "length" << e->length
@@ -51,7 +52,8 @@ int onSynth(short* wav, int samples, espeak_EVENT* events) {
                                        QString::fromLatin1(e->id.string, static_cast<int>(n))});
         }
     }
-    const bool stop = *current->cancelled && (*current->cancelled)();
+    const bool stop = current->pcm->size() >= current->maxSamples ||
+                      (*current->cancelled && (*current->cancelled)());
     return stop ? 1 : 0;
 }
 
@@ -173,15 +175,17 @@ std::shared_ptr<Utterance> EspeakEngine::render(const SpeechScript& script,
     u->sampleRate = sampleRate_;
     u->mouths.push_back({0, format::MouthType::Closed});
 
+    const auto maxSamples = static_cast<std::size_t>(kMaxUtteranceMs * sampleRate_ / 1000);
     std::lock_guard lock(espeakMutex());
     for (const ScriptSegment& segment : script.segments) {
-        if (cancelled && cancelled())
+        if ((cancelled && cancelled()) || u->pcm.size() >= maxSamples)
             break;
         const std::int64_t segmentStart = samplesToMs(u->pcm.size(), sampleRate_);
         const Input input(segment);
         Collector collector;
         collector.pcm = &u->pcm;
         collector.cancelled = &cancelled;
+        collector.maxSamples = maxSamples;
         if (segment.hasSpeech() && selectVoice(segment.voiceName)) {
             const QByteArray utf8 = input.text.toUtf8();
             current = &collector;
@@ -191,6 +195,7 @@ std::shared_ptr<Utterance> EspeakEngine::render(const SpeechScript& script,
             current = nullptr;
             if (error != EE_OK)
                 qCInfo(lcSpeech) << "espeak-ng failed on a segment:" << error;
+            u->pcm.truncate(maxSamples);
         }
         const std::int64_t speechEnd = samplesToMs(u->pcm.size(), sampleRate_);
 
@@ -227,9 +232,11 @@ std::shared_ptr<Utterance> EspeakEngine::render(const SpeechScript& script,
             u->bookmarks.push_back({ms, id});
         }
         addMouth(*u, speechEnd, format::MouthType::Closed);
-        u->pcm.insert(u->pcm.end(),
-                      static_cast<std::size_t>(segment.pauseAfterMs) * sampleRate_ / 1000, 0);
+        const auto pause = static_cast<std::size_t>(segment.pauseAfterMs) * sampleRate_ / 1000;
+        u->pcm.appendSilence(std::min(pause, maxSamples - u->pcm.size()));
     }
+    if (u->pcm.size() >= maxSamples)
+        qCInfo(lcSpeech) << "the utterance is cut at its bound of" << kMaxUtteranceMs << "ms";
     u->durationMs = samplesToMs(u->pcm.size(), sampleRate_);
     std::stable_sort(u->bookmarks.begin(), u->bookmarks.end(),
                      [](const BookmarkEvent& a, const BookmarkEvent& b) { return a.ms < b.ms; });

@@ -32,6 +32,8 @@ std::shared_ptr<Utterance> readingPaceUtterance(const SpeechScript& script) {
     std::size_t cycleAt = 0;
     for (const ScriptSegment& segment : script.segments) {
         for (const ScriptPiece& piece : segment.pieces) {
+            if (t >= kMaxUtteranceMs)
+                break;
             if (piece.kind == ScriptPiece::Kind::Control) {
                 if (piece.control == 'S')
                     speed = std::max(1, piece.value);
@@ -43,7 +45,7 @@ std::shared_ptr<Utterance> readingPaceUtterance(const SpeechScript& script) {
             }
             const QString& s = piece.spoken;
             qsizetype i = 0;
-            while (i < s.size()) {
+            while (i < s.size() && t < kMaxUtteranceMs) {
                 while (i < s.size() && s[i].isSpace())
                     ++i;
                 qsizetype end = i;
@@ -68,7 +70,7 @@ std::shared_ptr<Utterance> readingPaceUtterance(const SpeechScript& script) {
         }
         t += segment.pauseAfterMs;
     }
-    u->durationMs = t;
+    u->durationMs = std::min(t, kMaxUtteranceMs);
     return u;
 }
 

@@ -68,8 +68,7 @@ class Builder {
             control('A', amplitude());
             break;
         case Kind::Pau:
-            segment().pauseAfterMs += clampLogged(item.value, 0, kMaxPauseMs, "pause");
-            startSegment();
+            addPause(clampLogged(item.value, 0, kMaxPauseMs, "pause"));
             break;
         case Kind::Mrk: {
             ScriptPiece mark;
@@ -77,6 +76,7 @@ class Builder {
             mark.value = static_cast<int>(std::clamp<std::int64_t>(
                 item.value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
             segment().pieces.push_back(std::move(mark));
+            segmentHasContent_ = true;
             break;
         }
         case Kind::Emp:
@@ -141,7 +141,28 @@ class Builder {
         control('A', amplitude());
     }
 
+    void addPause(int ms) {
+        const auto allowed =
+            static_cast<int>(std::min<std::int64_t>(ms, kMaxSilenceMs - silenceMs_));
+        if (allowed < ms && !silenceCut_) {
+            silenceCut_ = true;
+            qCInfo(lcSpeech) << "pauses beyond" << kMaxSilenceMs << "ms in all are left out";
+        }
+        if (allowed <= 0)
+            return;
+        silenceMs_ += allowed;
+        // Nothing said or marked since the last break: this pause only lengthens it.
+        if (!segmentHasContent_ && script_.segments.size() > 1) {
+            script_.segments[script_.segments.size() - 2].pauseAfterMs += allowed;
+            return;
+        }
+        segment().pauseAfterMs += allowed;
+        startSegment();
+    }
+
     void startSegment() {
+        segmentHasSpeech_ = false;
+        segmentHasContent_ = false;
         ScriptSegment s;
         s.variant = currentVariant();
         s.voiceName = espeakVoiceName(voice_.language, s.variant);
@@ -155,21 +176,19 @@ class Builder {
         const VoiceVariant wanted = currentVariant();
         if (wanted == segment().variant)
             return false;
-        if (segment().hasSpeech()) {
+        if (segmentHasSpeech_) {
             startSegment();
             return true;
         }
-        // Nothing said yet: switch in place; the old settings meant the old variant.
+        // Nothing said yet: switch in place. A new header overrides the old variant's
+        // settings before anything is said; only those at the end are dropped, so that
+        // each switch costs the same however many marks or spaces came before it.
         ScriptSegment& s = segment();
         s.variant = wanted;
         s.voiceName = espeakVoiceName(voice_.language, wanted);
-        std::erase_if(s.pieces,
-                      [](const ScriptPiece& p) { return p.kind == ScriptPiece::Kind::Control; });
-        std::vector<ScriptPiece> rest = std::move(s.pieces);
-        s.pieces.clear();
+        while (!s.pieces.empty() && s.pieces.back().kind == ScriptPiece::Kind::Control)
+            s.pieces.pop_back();
         addHeader();
-        s.pieces.insert(s.pieces.end(), std::make_move_iterator(rest.begin()),
-                        std::make_move_iterator(rest.end()));
         return true;
     }
 
@@ -214,7 +233,10 @@ class Builder {
         const int shownAt = static_cast<int>(script_.displayText.size());
         script_.displayText += item.shown;
         ScriptPiece piece = spokenPiece(item.spoken, item.shown, shownAt);
-        if (!emphasisPending_ || piece.spoken.trimmed().isEmpty()) {
+        const bool speech = !piece.spoken.trimmed().isEmpty();
+        segmentHasSpeech_ = segmentHasSpeech_ || speech;
+        segmentHasContent_ = segmentHasContent_ || speech;
+        if (!emphasisPending_ || !speech) {
             segment().pieces.push_back(std::move(piece));
             return;
         }
@@ -251,6 +273,11 @@ class Builder {
     State state_;
     SpeechScript script_;
     bool emphasisPending_ = false;
+    // The current segment's, kept here since asking it costs a walk over its pieces.
+    bool segmentHasSpeech_ = false;
+    bool segmentHasContent_ = false; // speech or bookmarks
+    std::int64_t silenceMs_ = 0;     // all pauses so far
+    bool silenceCut_ = false;
 };
 
 QString spellDigits(const QString& digits) {

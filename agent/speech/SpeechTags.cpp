@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace agent::speech {
 
@@ -185,27 +186,38 @@ qsizetype closingBackslash(const QString& text, qsizetype open) {
     return text.indexOf(u'\\', open + 1);
 }
 
-void addText(ParsedSpeech& out, const QString& text) {
-    if (text.isEmpty())
-        return;
-    if (!out.items.empty()) {
-        SpeechItem& last = out.items.back();
-        if (last.kind == Kind::Text && last.spoken == last.shown) {
-            last.spoken += text;
-            last.shown = last.spoken;
-            return;
-        }
+// Collects the items. Plain text between tags gathers in one buffer and becomes an
+// item when something else comes, so text split by many dropped tags joins up in
+// linear time.
+class Collector {
+  public:
+    void addText(QStringView text) { text_ += text; }
+    void add(SpeechItem item) {
+        flush();
+        out_.items.push_back(std::move(item));
     }
-    SpeechItem item;
-    item.spoken = text;
-    item.shown = text;
-    out.items.push_back(std::move(item));
-}
+    void drop(QStringView what) {
+        ++out_.droppedTags;
+        qCInfo(lcSpeech).noquote() << "dropped malformed or unknown tag:" << what.left(80);
+    }
+    ParsedSpeech take() {
+        flush();
+        return std::move(out_);
+    }
 
-void drop(ParsedSpeech& out, const QString& what) {
-    ++out.droppedTags;
-    qCInfo(lcSpeech).noquote() << "dropped malformed or unknown tag:" << what.left(80);
-}
+  private:
+    void flush() {
+        if (text_.isEmpty())
+            return;
+        SpeechItem item;
+        item.spoken = std::exchange(text_, QString());
+        item.shown = item.spoken;
+        out_.items.push_back(std::move(item));
+    }
+
+    ParsedSpeech out_;
+    QString text_;
+};
 
 } // namespace
 
@@ -224,18 +236,19 @@ QString ParsedSpeech::displayText() const {
 }
 
 ParsedSpeech parseSpeechTags(const QString& taggedText) {
-    ParsedSpeech out;
+    Collector out;
+    const QStringView text(taggedText);
     qsizetype textStart = 0;
     qsizetype i = 0;
-    while (i < taggedText.size()) {
-        const qsizetype open = taggedText.indexOf(u'\\', i);
+    while (i < text.size()) {
+        const qsizetype open = text.indexOf(u'\\', i);
         if (open < 0)
             break;
-        addText(out, taggedText.mid(textStart, open - textStart));
+        out.addText(text.mid(textStart, open - textStart));
         const qsizetype close = closingBackslash(taggedText, open);
         if (close < 0) {
             // A lone backslash: not a tag, and not something to say either.
-            drop(out, taggedText.mid(open));
+            out.drop(text.mid(open));
             textStart = open + 1;
             i = open + 1;
             continue;
@@ -243,17 +256,17 @@ ParsedSpeech parseSpeechTags(const QString& taggedText) {
         const QString body = taggedText.mid(open + 1, close - open - 1);
         if (auto item = parseTag(body)) {
             if (item->kind == Kind::Text && item->spoken == item->shown)
-                addText(out, item->spoken);
+                out.addText(item->spoken);
             else
-                out.items.push_back(std::move(*item));
+                out.add(std::move(*item));
         } else {
-            drop(out, QLatin1Char('\\') + body + QLatin1Char('\\'));
+            out.drop(text.mid(open, close - open + 1));
         }
         textStart = close + 1;
         i = close + 1;
     }
-    addText(out, taggedText.mid(textStart));
-    return out;
+    out.addText(text.mid(textStart));
+    return out.take();
 }
 
 } // namespace agent::speech

@@ -4,6 +4,7 @@
 // from the utterance's timeline; it never parses tags itself.
 
 #include "agent/format/Character.h"
+#include "agent/speech/SpeechAudio.h"
 
 #include <QObject>
 #include <QString>
@@ -18,6 +19,14 @@ namespace agent::speech {
 inline constexpr int kGenderNeutral = 0;
 inline constexpr int kGenderFemale = 1;
 inline constexpr int kGenderMale = 2;
+
+// Bounds on one utterance. A Speak holds the character's queue until it has been said,
+// and its audio stays in memory while it plays. Five minutes is far more than a
+// balloon of a few lines takes to say, and keeps a runaway paste to about 13 MB of
+// samples at espeak-ng's 22 kHz. Silence costs no memory but holds the queue just the
+// same, so all the pauses of one utterance together get two minutes.
+inline constexpr std::int64_t kMaxUtteranceMs = 5 * 60 * 1000;
+inline constexpr std::int64_t kMaxSilenceMs = 2 * 60 * 1000;
 
 // The character's own voice settings: the defaults every Speak starts from.
 struct VoiceDefaults {
@@ -54,9 +63,9 @@ struct Utterance {
     std::vector<WordEvent> words;
     std::vector<MouthEvent> mouths;
     std::vector<BookmarkEvent> bookmarks;
-    int sampleRate = 0;                 // 0 when there is no audio
-    std::vector<std::int16_t> pcm;      // mono 16-bit; empty when silent
-    std::int64_t durationMs = 0;        // the whole utterance, pauses included
+    int sampleRate = 0;          // 0 when there is no audio
+    SpeechAudio pcm;             // mono; pauses are counted, not stored
+    std::int64_t durationMs = 0; // the whole utterance, pauses included; at most kMaxUtteranceMs
     std::vector<PhonemeEvent> phonemes; // what the mouths were made from
 };
 

@@ -21,7 +21,7 @@ void SoundPlayer::playWav(const QByteArray& riffWav) {
         effects_->play(sound.pcm.samples, sound.pcm.sampleRate, sound.pcm.channels);
 }
 
-void SoundPlayer::playSpeech(const std::vector<std::int16_t>& samples, int sampleRate) {
+void SoundPlayer::playSpeech(const speech::SpeechAudio& samples, int sampleRate) {
     speech_->play(samples, sampleRate, 1);
 }
 

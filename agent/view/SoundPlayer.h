@@ -11,7 +11,8 @@
 
 namespace agent::speech {
 class AudioOutput;
-}
+class SpeechAudio;
+} // namespace agent::speech
 
 namespace agent::view {
 
@@ -23,7 +24,7 @@ class SoundPlayer {
     // does not decode is skipped: a broken sound must not stop the character.
     void playWav(const QByteArray& riffWav);
     // Speech: mono 16-bit samples.
-    void playSpeech(const std::vector<std::int16_t>& samples, int sampleRate);
+    void playSpeech(const speech::SpeechAudio& samples, int sampleRate);
     void stopSpeech();
 
   private:

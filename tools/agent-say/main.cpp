@@ -23,7 +23,7 @@ void putLE(QByteArray& out, std::uint32_t value, int bytes) {
 
 bool writeWav(const QString& path, const Utterance& u) {
     const int rate = u.sampleRate > 0 ? u.sampleRate : 22050;
-    std::vector<std::int16_t> pcm = u.pcm;
+    std::vector<std::int16_t> pcm = u.pcm.samples();
     if (pcm.empty()) // a silent voice still lasts as long as it speaks
         pcm.assign(static_cast<std::size_t>(u.durationMs * rate / 1000), 0);
     const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);

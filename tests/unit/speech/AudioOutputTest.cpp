@@ -156,7 +156,7 @@ TEST_F(AudioOutputTest, SpeechIsHeardOnTheDevice) {
     waitMs(300);
     const auto heard = recording.finish();
 
-    const int played = loudMs(u->pcm, u->sampleRate);
+    const int played = loudMs(u->pcm.samples(), u->sampleRate);
     const int recorded = loudMs(heard, kRate);
     std::printf("source loud %d ms, monitor loud %d ms; elapsed %lld ms, then %lld ms at the end "
                 "of %lld ms\n",
@@ -211,7 +211,32 @@ TEST_F(AudioOutputTest, PlaysAgainAfterStopAndInStereo) {
     const int recorded = loudMs(recording.finish(), kRate);
     EXPECT_GT(recorded, 500);
     EXPECT_LT(recorded, 1200);
-    EXPECT_FALSE(out.play({}, kRate)); // nothing to hear
+    EXPECT_FALSE(out.play(SpeechAudio(), kRate)); // nothing to hear
+}
+
+// Speech's pauses are not stored: the output plays them as zeros, at their length.
+TEST_F(AudioOutputTest, SilencesPlayForTheirLength) {
+    const std::vector<std::int16_t> beep = tone(400, kRate);
+    SpeechAudio audio;
+    audio.append(beep.data(), beep.size());
+    audio.appendSilence(kRate);
+    audio.append(beep.data(), beep.size());
+    MonitorRecording recording;
+    AudioOutput out;
+    ASSERT_TRUE(out.play(audio, kRate));
+    ASSERT_TRUE(waitFinished(out, 10'000));
+    EXPECT_GE(out.elapsedMs(), 1700);
+    waitMs(200);
+    const std::vector<std::int16_t> heard = recording.finish();
+    EXPECT_NEAR(loudMs(heard, kRate), 800, 200) << "two beeps, nothing between";
+    std::vector<std::size_t> loud; // 10 ms blocks that are heard
+    const std::size_t block = kRate / 100;
+    for (std::size_t at = 0; at + block <= heard.size(); at += block)
+        if (loudMs({heard.begin() + std::ptrdiff_t(at), heard.begin() + std::ptrdiff_t(at + block)},
+                   kRate) > 0)
+            loud.push_back(at / block);
+    ASSERT_FALSE(loud.empty());
+    EXPECT_NEAR(double(loud.back() - loud.front() + 1) * 10, 1800, 150) << "beep, a second, beep";
 }
 
 TEST(NoDevice, PlayReportsItOnceAndTheCallerPacesByTheClock) {

@@ -77,10 +77,9 @@ class Synthesis : public ::testing::Test {
 
 std::vector<std::int16_t> slice(const Utterance& u, std::int64_t fromMs, std::int64_t toMs) {
     const auto at = [&](std::int64_t ms) {
-        return std::clamp<std::size_t>(static_cast<std::size_t>(ms * u.sampleRate / 1000), 0,
-                                       u.pcm.size());
+        return static_cast<std::size_t>(std::max<std::int64_t>(0, ms * u.sampleRate / 1000));
     };
-    return {u.pcm.begin() + at(fromMs), u.pcm.begin() + at(toMs)};
+    return u.pcm.samples(at(fromMs), at(toMs) - std::min(at(fromMs), at(toMs)));
 }
 
 double rms(const std::vector<std::int16_t>& pcm) {
@@ -91,7 +90,7 @@ double rms(const std::vector<std::int16_t>& pcm) {
 }
 
 double medianF0(const Utterance& u) {
-    return speechtest::medianPitch(u.pcm, u.sampleRate);
+    return speechtest::medianPitch(u.pcm.samples(), u.sampleRate);
 }
 
 QString wordText(const Utterance& u, const WordEvent& w) {
@@ -149,7 +148,7 @@ TEST_F(Synthesis, TheSongLineFallsWordByWord) {
 
 TEST_F(Synthesis, MonotoneNarrowsThePitchSpread) {
     const auto spread = [](const Utterance& u) {
-        const auto f0 = speechtest::voiced(speechtest::trackPitch(u.pcm, u.sampleRate));
+        const auto f0 = speechtest::voiced(speechtest::trackPitch(u.pcm.samples(), u.sampleRate));
         return speechtest::percentile(f0, 0.9) / speechtest::percentile(f0, 0.1);
     };
     const auto normal = say(kSentence);
@@ -274,14 +273,35 @@ TEST_F(Synthesis, PauseAddsItsSilence) {
     EXPECT_GT(paused->words[1].ms - paused->words[0].ms, 800);
 }
 
+// Silence is counted, not stored; all pauses together last kMaxSilenceMs at most and
+// the whole utterance kMaxUtteranceMs, however much the text asks for.
+TEST_F(Synthesis, SilenceAndLengthAreBounded) {
+    const auto paused = say(QStringLiteral(R"(left \Pau=60000\\Pau=60000\\Pau=60000\right)"));
+    ASSERT_TRUE(paused);
+    ASSERT_EQ(paused->words.size(), 2u);
+    const std::int64_t gap = paused->words[1].ms - paused->words[0].ms;
+    EXPECT_GT(gap, kMaxSilenceMs);
+    EXPECT_LT(gap, kMaxSilenceMs + 2000);
+    EXPECT_LT(paused->pcm.storedSize(), std::size_t(paused->sampleRate) * 2) << "two words";
+    EXPECT_EQ(rms(slice(*paused, paused->words[0].ms + 2000, paused->words[1].ms - 100)), 0.0);
+
+    QString endless;
+    for (int i = 0; i < 2000; ++i)
+        endless += QStringLiteral("one two three four five ");
+    const auto cut = say(endless);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->durationMs, kMaxUtteranceMs);
+    EXPECT_GT(rms(slice(*cut, kMaxUtteranceMs - 10'000, kMaxUtteranceMs)), 100.0) << "to the end";
+}
+
 TEST_F(Synthesis, VolumeScalesTheAudio) {
     const auto full = say(QStringLiteral(R"(\Vol=65535\)") + kSentence);
     const auto quarter = say(QStringLiteral(R"(\Vol=16384\)") + kSentence);
     const auto silent = say(QStringLiteral(R"(\Vol=0\)") + kSentence);
     ASSERT_TRUE(full && quarter && silent);
-    EXPECT_GT(rms(full->pcm), 500.0);
-    EXPECT_NEAR(rms(quarter->pcm) / rms(full->pcm), 0.25, 0.1);
-    EXPECT_LT(rms(silent->pcm), 5.0);
+    EXPECT_GT(rms(full->pcm.samples()), 500.0);
+    EXPECT_NEAR(rms(quarter->pcm.samples()) / rms(full->pcm.samples()), 0.25, 0.1);
+    EXPECT_LT(rms(silent->pcm.samples()), 5.0);
     EXPECT_EQ(silent->words.size(), full->words.size()); // still paced for the balloon
 }
 
@@ -300,14 +320,14 @@ TEST_F(Synthesis, EmphasisMakesTheWordLouderAndLonger) {
 
 TEST_F(Synthesis, WhisperHasLittleVoicing) {
     const auto voicedShare = [](const Utterance& u) {
-        const auto f0 = speechtest::trackPitch(u.pcm, u.sampleRate);
+        const auto f0 = speechtest::trackPitch(u.pcm.samples(), u.sampleRate);
         const auto v = speechtest::voiced(f0);
         return double(v.size()) / f0.size();
     };
     const auto normal = say(kSentence);
     const auto whisper = say(QStringLiteral(R"(\Chr="Whisper"\)") + kSentence);
     ASSERT_TRUE(normal && whisper);
-    EXPECT_GT(rms(whisper->pcm), 100.0);
+    EXPECT_GT(rms(whisper->pcm.samples()), 100.0);
     EXPECT_LT(voicedShare(*whisper), 0.5 * voicedShare(*normal));
 }
 

@@ -1,0 +1,85 @@
+// What one Speak may cost: silence counted rather than stored, all pauses and the
+// whole utterance bounded, and hostile text handled in time linear in its size.
+
+#include "agent/speech/ReadingPaceSynthesizer.h"
+#include "agent/speech/SpeechAudio.h"
+#include "agent/speech/SpeechScript.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace agent::speech;
+
+TEST(SpeechAudio, ReadsAsThePlainSamplesItStandsFor) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 40; ++round) {
+        SpeechAudio audio;
+        std::vector<std::int16_t> plain; // sound is never zero here, silence always is
+        for (int op = 0; op < 12; ++op) {
+            const std::size_t n = rng() % 40;
+            if (const unsigned kind = rng() % 3; kind == 0) {
+                std::vector<std::int16_t> sound(n);
+                for (auto& s : sound)
+                    s = static_cast<std::int16_t>(1 + rng() % 2000);
+                audio.append(sound.data(), n);
+                plain.insert(plain.end(), sound.begin(), sound.end());
+            } else if (kind == 1) {
+                audio.appendSilence(n);
+                plain.insert(plain.end(), n, 0);
+            } else {
+                const std::size_t keep = rng() % (plain.size() + 5);
+                audio.truncate(keep);
+                plain.resize(std::min(keep, plain.size()));
+            }
+            ASSERT_EQ(audio.samples(), plain);
+            EXPECT_EQ(audio.storedSize(),
+                      std::size_t(std::count_if(plain.begin(), plain.end(),
+                                                [](std::int16_t s) { return s != 0; })));
+            const std::size_t from = rng() % (plain.size() + 3);
+            std::vector<std::int16_t> got(rng() % 50, 7);
+            audio.read(from, got.data(), got.size());
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_EQ(got[i], from + i < plain.size() ? plain[from + i] : 0) << from + i;
+        }
+    }
+}
+
+// Text a user could paste, megabytes of it: a script and a reading-pace timeline
+// come out in time linear in its size (the hang guard is ten times what a case
+// takes in bench/SpeechBench), with pauses and length within their bounds.
+TEST(HostileText, MegabytesAreSaidWithinBounds) {
+    const struct {
+        const char* unit;
+        int megabytes;
+        std::size_t segments;
+        std::int64_t silenceMs, durationMs;
+    } cases[] = {
+        {R"(\Chr="Whisper"\ \Chr="Normal"\ \Pit=100\ \Pit=250\ )", 1, 0, 0, 0},
+        {R"(\Mrk=1\\Pit=250\\Pit=100\)", 1, 1, 0, 0},
+        {R"(a\X\)", 4, 1, 0, 400}, // one long word
+        {R"(\Pau=60000\)", 1, 1, kMaxSilenceMs, kMaxSilenceMs},
+        {R"(word \Pau=2000\)", 1, kMaxSilenceMs / 2000 + 1, kMaxSilenceMs, kMaxUtteranceMs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.unit);
+        const QString unit = QString::fromUtf8(c.unit);
+        QString text;
+        while (text.size() < c.megabytes << 20)
+            text += unit;
+        QElapsedTimer hangGuard;
+        hangGuard.start();
+        const SpeechScript script = buildScript(parseSpeechTags(text), {});
+        const auto u = readingPaceUtterance(script);
+        EXPECT_LT(hangGuard.elapsed(), 5000);
+        EXPECT_EQ(script.segments.size(), c.segments);
+        std::int64_t silenceMs = 0;
+        for (const ScriptSegment& s : script.segments)
+            silenceMs += s.pauseAfterMs;
+        EXPECT_EQ(silenceMs, c.silenceMs);
+        EXPECT_EQ(u->durationMs, c.durationMs);
+    }
+}
