@@ -13,6 +13,14 @@ Q_LOGGING_CATEGORY(lcAnim, "agent.anim", QtWarningMsg)
 namespace {
 
 constexpr std::int64_t kBalloonLingerMs = 1500;
+// Passes of the queue per event: requests that complete at once (a Show while
+// shown, an animation without frames) go on in the next event, not all in one.
+constexpr int kPassesPerEvent = 64;
+
+// Where an utterance ends on the timeline: any synthesizer's is bounded.
+std::int64_t speechEnd(const speech::Utterance& u) {
+    return std::clamp<std::int64_t>(u.durationMs, 0, speech::kMaxUtteranceMs);
+}
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -36,8 +44,8 @@ int defaultBalloonStyle(const format::Character& c) {
 CharacterAgent::CharacterAgent(QString id, std::shared_ptr<const format::Character> character,
                                Clock& clock, Random& random, speech::Synthesizer* synthesizer,
                                const Options& options)
-    : id_(std::move(id)), character_(std::move(character)), clock_(clock), random_(random),
-      synthesizer_(synthesizer), options_(options), player_(*character_, random_),
+    : id_(std::move(id)), character_(std::move(character)), index_(*character_), clock_(clock),
+      random_(random), synthesizer_(synthesizer), options_(options), player_(*character_, random_),
       balloonStyle_(defaultBalloonStyle(*character_)) {
     if (synthesizer_)
         connect(synthesizer_, &speech::Synthesizer::ready, this, &CharacterAgent::onSpeechReady);
@@ -64,7 +72,7 @@ void CharacterAgent::hide() {
 
 void CharacterAgent::play(const QString& animation) {
     qCInfo(lcRequest).noquote() << "Play" << quoted(animation);
-    const int index = character_->animationIndex(animation);
+    const int index = index_.animation(animation);
     if (index < 0)
         throw std::invalid_argument(QStringLiteral("the character \"%1\" has no animation \"%2\"")
                                         .arg(id_, animation)
@@ -90,7 +98,7 @@ void CharacterAgent::stopAll() {
         // An animation that has exit branches walks them back to its neutral pose.
         const auto& anim = character_->animations[static_cast<std::size_t>(player_.animation())];
         if (anim.transition == format::Transition::ReturnAnimation)
-            pendingReturn_ = character_->animationIndex(anim.returnAnimation);
+            pendingReturn_ = index_.returnOf(player_.animation());
         player_.exit();
         purpose_ = Purpose::Exiting;
         qCInfo(lcAnim).noquote() << "exit" << anim.name;
@@ -162,7 +170,8 @@ void CharacterAgent::pump() {
     }
     pumping_ = true;
     // Each pass either waits for something or makes progress, so this ends.
-    for (int guard = 0; guard < 64; ++guard) {
+    int pass = 0;
+    for (; pass < kPassesPerEvent; ++pass) {
         repump_ = false;
         const std::int64_t now = clock_.now();
         if (player_.active()) {
@@ -224,7 +233,7 @@ void CharacterAgent::pump() {
             break;
     }
     pumping_ = false;
-    schedule();
+    schedule(pass == kPassesPerEvent);
 }
 
 void CharacterAgent::begin(const Request& request) {
@@ -325,7 +334,7 @@ void CharacterAgent::finishPlayer() {
         return;
     }
     if (anim.transition == format::Transition::ReturnAnimation && purpose != Purpose::Exiting)
-        pendingReturn_ = character_->animationIndex(anim.returnAnimation);
+        pendingReturn_ = index_.returnOf(finished);
 
     switch (purpose) {
     case Purpose::Request:
@@ -350,6 +359,13 @@ void CharacterAgent::playAnimation(int index, Purpose purpose) {
     purpose_ = purpose;
     qCInfo(lcAnim).noquote() << "play" << character_->animations[std::size_t(index)].name;
     player_.start(index, clock_.now());
+    // Only a played or an idle animation may loop while nothing else waits. The others
+    // lead somewhere (back to the neutral pose, to a mouth, on or off the screen) and
+    // play one pass, so a looping one cannot hold the queue forever.
+    const bool mayLoop = purpose == Purpose::Idle ||
+                         (purpose == Purpose::Request && current_ && current_->kind == Kind::Play);
+    if (!mayLoop)
+        player_.leave();
     emit animationStarted(character_->animations[std::size_t(index)].name);
     setFrame(index, player_.frame());
 }
@@ -399,6 +415,7 @@ void CharacterAgent::startSpeaking() {
 void CharacterAgent::advanceSpeech(std::int64_t now) {
     const std::int64_t t = now - speechStart_;
     const auto& u = *utterance_;
+    const std::int64_t end = speechEnd(u);
     bool mouthMoved = false;
     while (nextMouth_ < u.mouths.size() && u.mouths[nextMouth_].ms <= t) {
         mouth_ = u.mouths[nextMouth_++].mouth;
@@ -412,7 +429,7 @@ void CharacterAgent::advanceSpeech(std::int64_t now) {
     }
     while (nextBookmark_ < u.bookmarks.size() && u.bookmarks[nextBookmark_].ms <= t)
         emit bookmarkReached(u.bookmarks[nextBookmark_++].id);
-    if (t >= u.durationMs) {
+    if (t >= end) {
         speaking_ = false;
         mouth_.reset();
         mouthMoved = true;
@@ -455,11 +472,11 @@ void CharacterAgent::onWake() {
     pump();
 }
 
-void CharacterAgent::schedule() {
-    std::int64_t next = std::min(player_.deadline(), balloonHideAt_);
+void CharacterAgent::schedule(bool again) {
+    std::int64_t next = again ? clock_.now() : std::min(player_.deadline(), balloonHideAt_);
     if (speaking_ && utterance_) {
         const auto& u = *utterance_;
-        std::int64_t t = u.durationMs;
+        std::int64_t t = speechEnd(u);
         if (nextMouth_ < u.mouths.size())
             t = std::min(t, u.mouths[nextMouth_].ms);
         if (nextWord_ < u.words.size())
@@ -524,11 +541,7 @@ void CharacterAgent::dismissBalloon() {
 }
 
 int CharacterAgent::pickStateAnimation(const QString& state) {
-    QStringList names = character_->stateAnimations(state);
-    std::vector<int> indices;
-    for (const QString& n : names)
-        if (int i = character_->animationIndex(n); i >= 0)
-            indices.push_back(i);
+    const std::vector<int>& indices = index_.state(state);
     if (indices.empty())
         return -1;
     return indices[std::size_t(random_.below(int(indices.size())))];
@@ -536,12 +549,11 @@ int CharacterAgent::pickStateAnimation(const QString& state) {
 
 int CharacterAgent::neutralAnimation() const {
     for (const char* name : {"RestPose", "Idle1_1"})
-        if (int i = character_->animationIndex(QString::fromLatin1(name)); i >= 0)
+        if (int i = index_.animation(QString::fromLatin1(name)); i >= 0)
             return i;
     for (const char* state : {"IdlingLevel1", "Speaking", "Showing"})
-        for (const QString& n : character_->stateAnimations(QString::fromLatin1(state)))
-            if (int i = character_->animationIndex(n); i >= 0)
-                return i;
+        if (const auto& indices = index_.state(QString::fromLatin1(state)); !indices.empty())
+            return indices.front();
     for (std::size_t i = 0; i < character_->animations.size(); ++i)
         if (!character_->animations[i].frames.empty())
             return int(i);

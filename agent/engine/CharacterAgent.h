@@ -4,6 +4,7 @@
 // through its signals; it never draws or plays anything itself.
 
 #include "AnimationPlayer.h"
+#include "CharacterIndex.h"
 #include "Clock.h"
 #include "Options.h"
 
@@ -121,7 +122,7 @@ class CharacterAgent : public QObject {
     void stopSpeech();
     void onSpeechReady(std::uint64_t requestId, std::shared_ptr<const speech::Utterance> utterance);
     void onWake();
-    void schedule();
+    void schedule(bool again);
     void setFrame(int animation, int frame);
     void setVisible(bool visible);
     void hideBalloon();
@@ -131,6 +132,7 @@ class CharacterAgent : public QObject {
 
     QString id_;
     std::shared_ptr<const format::Character> character_;
+    CharacterIndex index_;
     Clock& clock_;
     Random& random_;
     speech::Synthesizer* synthesizer_;

@@ -101,13 +101,14 @@ class InstantSynthesizer : public speech::Synthesizer {
                      {100, format::MouthType::Narrow},
                      {450, format::MouthType::Closed}};
         u->bookmarks = {{200, 7}};
-        u->durationMs = 500;
+        u->durationMs = durationMs;
         emit ready(id, u);
     }
     void cancel(std::uint64_t id) override { cancelled.push_back(id); }
     QStringList requests;
     std::vector<std::uint64_t> cancelled;
     speech::VoiceDefaults lastVoice;
+    std::int64_t durationMs = 500;
 };
 
 class EngineTest : public ::testing::Test {

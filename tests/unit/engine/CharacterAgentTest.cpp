@@ -3,8 +3,10 @@
 
 #include "EngineFixture.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
+#include <functional>
 #include <map>
 
 namespace agent::engine::testing {
@@ -316,6 +318,100 @@ TEST_F(EngineTest, FrameSoundsAreRequestedOnlyWhenEffectsAreOn) {
     agent->play("Beep");
     settle();
     EXPECT_EQ(sounds.count(), 1);
+}
+
+// A character built to trap the queue: every animation loops or cycles, frames take
+// no time, return animations point at each other, and every state lists them all.
+std::shared_ptr<format::Character> makeHostileCharacter() {
+    using T = format::Transition;
+    auto c = makeCharacter();
+    c->animations = {
+        animation("Ring", {frame(10), frame(10, {{0, 100}})}),
+        animation("ExitCycle", {frame(10, {{1, 100}}, 1), frame(10, {{0, 100}}, 0)},
+                  T::ExitBranches),
+        animation("ZeroRing", {frame(0, {{1, 100}}), frame(0, {{0, 100}})}),
+        animation("ZeroExit", {frame(0, {{1, 100}}, 1), frame(0, {{0, 100}}, 0)}, T::ExitBranches),
+        animation("ReturnA", {frame(10, {{0, 100}})}, T::ReturnAnimation, "ReturnB"),
+        animation("ReturnB", {frame(0), frame(10, {{0, 100}}, -1, true)}, T::ReturnAnimation,
+                  "ReturnA"),
+    };
+    c->states.clear();
+    for (const char* state :
+         {"Showing", "Hiding", "Speaking", "IdlingLevel1", "IdlingLevel2", "IdlingLevel3"})
+        c->states.push_back({state, c->animationNames()});
+    return c;
+}
+
+// Whatever the file holds, the queue empties within a bound of simulated time once
+// StopAll or Hide is asked for; an utterance claiming to last a year counts as the
+// longest one allowed.
+TEST_F(EngineTest, HostileCharacterComesToRestAfterStopAllOrHide) {
+    makeAgent(makeHostileCharacter());
+    synth.durationMs = 365LL * 24 * 3600 * 1000;
+    const std::int64_t bound = speech::kMaxUtteranceMs + 10'000;
+    const auto everything = [this] {
+        agent->show();
+        for (const QString& name : agent->animationNames())
+            agent->play(name);
+        agent->speak("Hi");
+        for (const QString& name : agent->animationNames())
+            agent->play(name);
+    };
+    const auto showAgainAndAgain = [this] {
+        agent->show();
+        agent->play("Ring");
+        for (int i = 0; i < 300; ++i)
+            agent->show(); // each ends at once when its turn comes
+    };
+    const struct {
+        const char* why;
+        std::function<void()> requests;
+        bool stopAll; // first; Hide after it regardless
+    } cases[] = {{"Hide after everything", everything, false},
+                 {"StopAll amid everything, idle, then Hide", everything, true},
+                 {"requests that end at once", showAgainAndAgain, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        makeAgent(character);
+        c.requests();
+        clock.advanceBy(5000);
+        if (c.stopAll) {
+            agent->stopAll();
+            EXPECT_FALSE(agent->busy());
+            clock.advanceBy(20'000); // idling on its looping animations
+        }
+        agent->hide();
+        settle(bound);
+        EXPECT_FALSE(agent->busy());
+        EXPECT_FALSE(agent->visible());
+    }
+}
+
+// Lookups by name cost the same however long the file's lists are: 30,000 animations
+// and state entries (the first of equal names counts, in any case).
+TEST_F(EngineTest, LongNameListsDoNotSlowRequests) {
+    auto c = makeCharacter();
+    QStringList missing;
+    for (int i = 0; i < 30'000; ++i) {
+        c->animations.push_back(animation(QStringLiteral("Filler%1").arg(i), {frame(10)}));
+        missing << QStringLiteral("Missing%1").arg(i);
+    }
+    c->animations.push_back(animation("SHOW", {frame(10)}));
+    c->states = {{"Showing", missing + QStringList{"sHOW"}},
+                 {"HIDING", QStringList(30'000, "hide")},
+                 {"Showing", {"Wave"}}};
+    makeAgent(c);
+    QElapsedTimer hangGuard; // a Show took seconds when each name was sought in turn
+    hangGuard.start();
+    for (int i = 0; i < 20 && hangGuard.elapsed() < 20'000; ++i) {
+        agent->show();
+        agent->hide();
+        settle();
+    }
+    EXPECT_LT(hangGuard.elapsed(), 20'000) << "hang guard";
+    EXPECT_EQ(played.count("Show"), 20);
+    EXPECT_EQ(played.count("Hide"), 20);
+    EXPECT_EQ(played.size(), 40) << played.join(',').toStdString();
 }
 
 TEST_F(EngineTest, CommandsKeepRegistrationOrder) {
