@@ -1,6 +1,14 @@
 // Fuzzes the speech-tag parser and the script built from it: any text must parse,
-// and every spoken character must point inside the balloon's text.
+// every spoken character must point inside the balloon's text, and the silence and
+// length of what is said stay within their bounds.
+//
+// An input starting with byte 0x01 takes the program's own shape: "\Spd=n\\Pit=n\"
+// followed by what the user typed (any bytes, invalid UTF-8 included), repeated:
+//   0x01, repeat count - 1 (mod 16), speed (int16 LE), pitch (int16 LE), user text.
+// Repetition lets short inputs reach the sizes at which a quadratic step shows as a
+// timeout. Any other input is tagged text as it stands.
 
+#include "agent/speech/ReadingPaceSynthesizer.h"
 #include "agent/speech/SpeechScript.h"
 #include "agent/speech/SpeechTags.h"
 
@@ -16,20 +24,56 @@ void check(bool ok) {
         __builtin_trap();
 }
 
+using namespace agent::speech;
+
+struct Input {
+    QString text;
+    bool programShape = false;
+    int speed = 0, pitch = 0;
+    QString typed; // the user's text, in the program's shape
+};
+
+Input readInput(const std::uint8_t* data, std::size_t size) {
+    Input in;
+    const auto bytes = [&](std::size_t from) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(data) + from,
+                                 static_cast<qsizetype>(size - from));
+    };
+    if (size < 6 || data[0] != 0x01) {
+        in.text = bytes(0);
+        return in;
+    }
+    in.programShape = true;
+    const int repeat = 1 + data[1] % 16;
+    in.speed = static_cast<std::int16_t>(data[2] | data[3] << 8);
+    in.pitch = static_cast<std::int16_t>(data[4] | data[5] << 8);
+    in.typed = bytes(6).repeated(repeat);
+    in.text = QStringLiteral("\\Spd=%1\\\\Pit=%2\\").arg(in.speed).arg(in.pitch) + in.typed;
+    return in;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace agent::speech;
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const ParsedSpeech parsed = parseSpeechTags(text);
+    const Input in = readInput(data, size);
+    const ParsedSpeech parsed = parseSpeechTags(in.text);
+    if (in.programShape) {
+        check(parsed.items.size() >= 2);
+        check(parsed.items[0].kind == SpeechItem::Kind::Spd && parsed.items[0].value == in.speed);
+        check(parsed.items[1].kind == SpeechItem::Kind::Pit && parsed.items[1].value == in.pitch);
+        // Text without a backslash has no tags of its own: it shows exactly as typed.
+        if (!in.typed.contains(u'\\'))
+            check(parsed.displayText() == in.typed && parsed.droppedTags == 0);
+    }
     VoiceDefaults voice;
     voice.gender = size % 2 == 0 ? 1 : 2;
     const SpeechScript script = buildScript(parsed, voice);
     check(script.displayText == parsed.displayText());
     const int shown = static_cast<int>(script.displayText.size());
+    std::int64_t silenceMs = 0;
     for (const ScriptSegment& segment : script.segments) {
-        check(segment.pauseAfterMs >= 0 && segment.pauseAfterMs <= 60'000);
+        check(segment.pauseAfterMs >= 0);
+        silenceMs += segment.pauseAfterMs;
         for (const ScriptPiece& piece : segment.pieces) {
             if (piece.kind == ScriptPiece::Kind::Control) {
                 check(piece.value >= 0 && piece.value <= 450);
@@ -44,6 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check(piece.shownEnd[i] <= shown);
             }
         }
+    }
+    check(silenceMs <= kMaxSilenceMs);
+
+    // Timed as the voice of last resort times it: bounded, in order, inside the text.
+    const auto u = readingPaceUtterance(script);
+    check(u->durationMs >= 0 && u->durationMs <= kMaxUtteranceMs);
+    std::int64_t last = 0;
+    for (const WordEvent& w : u->words) {
+        check(w.ms >= last && w.start >= 0 && w.length > 0 && w.start + w.length <= shown);
+        last = w.ms;
     }
     return 0;
 }
