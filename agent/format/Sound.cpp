@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -62,14 +64,44 @@ struct SndfileCloser {
     void operator()(SNDFILE* f) const { sf_close(f); }
 };
 
+// The codecs a character's sounds may use, by WAVE format tag: PCM, ADPCM,
+// A-law, mu-law, IMA ADPCM and GSM 6.10. libsndfile knows many more (FLAC,
+// Ogg, MP3, float WAV...), none of which belong in a character file.
+constexpr std::uint16_t AllowedTags[] = {0x0001, 0x0002, 0x0006, 0x0007, 0x0011, 0x0031};
+constexpr int AllowedSubtypes[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16,    SF_FORMAT_PCM_24,
+                                   SF_FORMAT_PCM_32, SF_FORMAT_MS_ADPCM,  SF_FORMAT_ALAW,
+                                   SF_FORMAT_ULAW,   SF_FORMAT_IMA_ADPCM, SF_FORMAT_GSM610};
+
+bool allowedTag(std::uint16_t tag) {
+    return std::find(std::begin(AllowedTags), std::end(AllowedTags), tag) != std::end(AllowedTags);
+}
+
+// GSM 6.10 packs the most: 320 samples in 65 bytes. A decoder giving more per
+// byte than that is following a header's claim, not the data.
+constexpr std::size_t MaxSamplesPerByte = 5;
+
 // The samples libsndfile decodes, or nothing with the reason in `error`.
 std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, std::string& error) {
+    if (riffWav.size() < 12 || !riffWav.startsWith("RIFF") || riffWav.mid(8, 4) != "WAVE") {
+        error = "not a RIFF WAVE block";
+        return std::nullopt;
+    }
     MemoryFile mem{riffWav.constData(), sf_count_t(riffWav.size())};
     SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};
     SF_INFO info{};
     std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &mem));
     if (!file) {
         error = std::string("not a decodable WAV: ") + sf_strerror(nullptr);
+        return std::nullopt;
+    }
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
+        std::find(std::begin(AllowedSubtypes), std::end(AllowedSubtypes), subtype) ==
+            std::end(AllowedSubtypes)) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "0x%08X", unsigned(info.format));
+        error = std::string("a WAVE codec character sounds do not use (libsndfile format ") + buf +
+                "); they use PCM, ADPCM, A-law, mu-law, IMA ADPCM or GSM 6.10";
         return std::nullopt;
     }
     if (info.channels <= 0 || info.channels > 8 || info.samplerate <= 0) {
@@ -81,8 +113,8 @@ std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, std::string& error
     pcm.sampleRate = info.samplerate;
     pcm.channels = info.channels;
     // The frame count in the header is a claim; read in chunks and stop at the
-    // most the data could hold (4-bit ADPCM: 2 samples per byte).
-    const std::size_t limit = std::size_t(riffWav.size()) * 2 + 4096;
+    // most the data could hold.
+    const std::size_t limit = std::size_t(riffWav.size()) * MaxSamplesPerByte + 4096;
     std::vector<short> chunk(std::size_t(4096) * std::size_t(info.channels));
     for (;;) {
         const sf_count_t got = sf_readf_short(file.get(), chunk.data(), 4096);
@@ -390,29 +422,32 @@ DecodedSound decodeSoundTolerant(const QByteArray& riffWav) {
     DecodedSound out;
     QString why;
     const std::optional<Layout> layout = readLayout(riffWav, out.repairs, why);
-    if (layout) {
-        if (std::optional<Pcm> pcm = decodeOwn(*layout, out.repairs)) {
-            out.pcm = std::move(*pcm);
-            return out;
-        }
+    if (layout && !allowedTag(layout->tag))
+        why = QStringLiteral("WAVE format tag 0x%1 is not a codec character sounds use")
+                  .arg(layout->tag, 4, 16, QLatin1Char('0'));
+    if (!why.isEmpty()) {
+        out.repairs << QStringLiteral("nothing decodable (%1); silent").arg(why);
+        return out;
+    }
+    if (std::optional<Pcm> pcm = decodeOwn(*layout, out.repairs)) {
+        out.pcm = std::move(*pcm);
+        return out;
     }
     std::string error;
     if (std::optional<Pcm> pcm = readWithSndfile(riffWav, error)) {
         out.pcm = std::move(*pcm);
         return out;
     }
-    if (layout) {
-        std::string again;
-        if (std::optional<Pcm> pcm = readWithSndfile(rebuiltWav(*layout), again)) {
-            out.repairs << QStringLiteral("libsndfile refused the header (%1); decoded with a "
-                                          "rebuilt one")
-                               .arg(QString::fromStdString(error));
-            out.pcm = std::move(*pcm);
-            return out;
-        }
+    std::string again;
+    if (std::optional<Pcm> pcm = readWithSndfile(rebuiltWav(*layout), again)) {
+        out.repairs << QStringLiteral("libsndfile refused the header (%1); decoded with a "
+                                      "rebuilt one")
+                           .arg(QString::fromStdString(error));
+        out.pcm = std::move(*pcm);
+        return out;
     }
-    out.repairs << QStringLiteral("nothing decodable (%1); silent")
-                       .arg(why.isEmpty() ? QString::fromStdString(error) : why);
+    out.repairs
+        << QStringLiteral("nothing decodable (%1); silent").arg(QString::fromStdString(error));
     return out;
 }
 

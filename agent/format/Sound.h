@@ -1,11 +1,13 @@
 #pragma once
 
-// Frame sounds are RIFF WAV blocks (PCM, ADPCM with format tag 2, IMA ADPCM, ...).
-// Real files carry damaged headers the original engine played anyway, so there
-// are two ways in: decodeSound() reads through libsndfile and refuses what it
-// refuses (for checking input, e.g. acstool build); decodeSoundTolerant() plays
-// what can be decoded, decoding PCM and tag-2 ADPCM itself, and says what it
-// had to work around.
+// Frame sounds are RIFF WAVE blocks in one of the codecs character files use:
+// PCM (format tag 1), ADPCM (2), A-law (6), mu-law (7), IMA ADPCM (0x11) and
+// GSM 6.10 (0x31); anything else, WAVE or not, is refused. Real files carry
+// damaged headers the original engine played anyway, so there are two ways
+// in: decodeSound() reads through libsndfile and refuses what it refuses (for
+// checking input, e.g. acstool build); decodeSoundTolerant() plays what can be
+// decoded, decoding PCM and tag-2 ADPCM itself, and says what it had to work
+// around.
 
 #include <QByteArray>
 #include <QStringList>
