@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c = Character::fromBytes(bytes, QStringLiteral("fuzz.acs"));
         for (std::size_t i = 0; i < c.imageCount(); ++i) {
             c.bitmap(i);
-            parseRegion(c.regionData(i));
+            parseRegion(c.regionData(i), QSize(c.imageEntry(i).width, c.imageEntry(i).height));
         }
         // Compositing allocates the frame size; keep runs fast on big claims.
         if (std::size_t(c.width) * c.height <= (1u << 20)) {

@@ -1,6 +1,7 @@
 #include "ByteReader.h"
 #include "CharacterStore.h"
 #include "Compression.h"
+#include "Limits.h"
 
 #include <QLoggingCategory>
 
@@ -53,25 +54,61 @@ const MouthOverlay* Frame::overlay(MouthType type) const {
     return nullptr;
 }
 
-std::optional<QRegion> parseRegion(const QByteArray& rgnData) {
-    if (rgnData.size() < 32)
+std::optional<QRegion> parseRegion(const QByteArray& rgnData, QSize imageSize, QString* why) {
+    auto refuse = [why](const QString& reason) -> std::optional<QRegion> {
+        if (why)
+            *why = reason;
         return std::nullopt;
+    };
+    if (rgnData.size() < 32)
+        return refuse(
+            QStringLiteral("%1 bytes cannot hold its 32-byte header").arg(rgnData.size()));
     const auto* p = reinterpret_cast<const std::uint8_t*>(rgnData.constData());
     auto u32 = [p](std::size_t at) {
         return std::uint32_t(p[at]) | std::uint32_t(p[at + 1]) << 8 |
                std::uint32_t(p[at + 2]) << 16 | std::uint32_t(p[at + 3]) << 24;
     };
+    // Coordinates are signed 32-bit; all arithmetic on them is 64-bit.
+    auto s32 = [&u32](std::size_t at) { return std::int64_t(std::int32_t(u32(at))); };
     const std::size_t count = u32(8);
     if (count > (std::size_t(rgnData.size()) - 32) / 16)
-        return std::nullopt;
+        return refuse(
+            QStringLiteral("%1 rectangles cannot fit in %2 bytes").arg(count).arg(rgnData.size()));
+    const std::int64_t width = std::max(0, imageSize.width()),
+                       height = std::max(0, imageSize.height());
     QList<QRect> rects;
     rects.reserve(qsizetype(count));
+    std::int64_t bandTop = INT64_MIN, bandBottom = INT64_MIN, lastRight = INT64_MIN;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = 32 + i * 16;
-        const auto left = std::int32_t(u32(at)), top = std::int32_t(u32(at + 4));
-        const auto right = std::int32_t(u32(at + 8)), bottom = std::int32_t(u32(at + 12));
-        if (right > left && bottom > top && right - left < 0x8000 && bottom - top < 0x8000)
-            rects.append(QRect(left, top, right - left, bottom - top));
+        const std::int64_t left = s32(at), top = s32(at + 4), right = s32(at + 8),
+                           bottom = s32(at + 12);
+        if (right <= left || bottom <= top)
+            continue; // covers nothing
+        if (top == bandTop && bottom == bandBottom) {
+            if (left <= lastRight)
+                return refuse(
+                    QStringLiteral("rectangle %1 overlaps or touches the one before it").arg(i));
+        } else if (top < bandBottom) {
+            return refuse(QStringLiteral("rectangle %1 (rows %2 to %3) is out of order after "
+                                         "rows %4 to %5")
+                              .arg(i)
+                              .arg(top)
+                              .arg(bottom)
+                              .arg(bandTop)
+                              .arg(bandBottom));
+        } else {
+            bandTop = top;
+            bandBottom = bottom;
+        }
+        lastRight = right;
+        // Clipping keeps the order: a band clips as a whole, gaps stay gaps.
+        const std::int64_t l = std::clamp<std::int64_t>(left, 0, width),
+                           r = std::clamp<std::int64_t>(right, 0, width),
+                           t = std::clamp<std::int64_t>(top, 0, height),
+                           b = std::clamp<std::int64_t>(bottom, 0, height);
+        if (r > l && b > t)
+            rects.append(QRect(int(l), int(t), int(r - l), int(b - t)));
     }
     QRegion region;
     region.setRects(rects.constData(), int(rects.size()));
@@ -177,145 +214,241 @@ std::size_t Character::imageCount() const {
     return d->images.size();
 }
 
+void Character::Store::warn(const QString& text) {
+    warnings.append(text);
+    qCWarning(lcFormat).noquote() << text;
+}
+
+QByteArray sharedSlice(const QByteArray& whole, std::size_t offset, std::size_t size) {
+    QByteArray shared = whole; // data_ptr() is not const; neither call detaches
+    QByteArray::DataPointer slice = shared.data_ptr();
+    slice.ptr += offset;
+    slice.size = qsizetype(size);
+    return QByteArray(std::move(slice));
+}
+
 namespace {
-// A template so the private Store type need not be named here.
-template <class Store> const ImageSlot& slotAt(const Store& s, std::size_t index) {
+
+// Templates so the private Store type need not be named here.
+template <class Store> void checkIndex(const Store& s, std::size_t index) {
     if (index >= s.images.size())
         throw FormatError(s.sourceName.toStdString() + ": image index " + std::to_string(index) +
                           " out of range (" + std::to_string(s.images.size()) + " images)");
-    return s.images[index];
 }
+
+// The slot that holds the image's data: its own, or the first entry with the same block.
+template <class Store> ImageSlot& dataSlot(Store& s, std::size_t index) {
+    checkIndex(s, index);
+    ImageSlot& slot = s.images[s.images[index].sameAs];
+    slot.lastUse = ++s.useClock;
+    return slot;
+}
+
+// Drops the least recently used decoded images from the file, never `keep`,
+// until the cache holds at most maxBytes (three quarters of it, so the sort is rare).
+template <class Store> void trimTo(Store& s, std::size_t maxBytes, const ImageSlot* keep) {
+    if (s.cachedBytes <= maxBytes)
+        return;
+    std::vector<ImageSlot*> cached;
+    for (auto& slot : s.images)
+        if (slot.fromFile && &slot != keep &&
+            (slot.bitmap || (slot.regionCompressed && slot.region)))
+            cached.push_back(&slot);
+    std::sort(cached.begin(), cached.end(),
+              [](const ImageSlot* a, const ImageSlot* b) { return a->lastUse < b->lastUse; });
+    for (ImageSlot* slot : cached) {
+        if (s.cachedBytes <= maxBytes / 4 * 3)
+            break;
+        if (slot->bitmap) {
+            s.cachedBytes -= slot->bitmap->pixels.size();
+            slot->bitmap.reset();
+        }
+        if (slot->regionCompressed && slot->region) {
+            s.cachedBytes -= std::size_t(slot->region->size());
+            slot->region.reset();
+        }
+    }
+}
+
+template <class Store> void cacheAdd(Store& s, const ImageSlot& slot, std::size_t bytes) {
+    if (s.cachedBytes + bytes > s.cacheLimit)
+        trimTo(s, s.cacheLimit > bytes ? s.cacheLimit - bytes : 0, &slot);
+    s.cachedBytes += bytes;
+}
+
 } // namespace
 
 const ImageEntry& Character::imageEntry(std::size_t index) const {
-    return slotAt(*d, index).entry;
+    checkIndex(*d, index);
+    return d->images[index].entry;
+}
+
+std::shared_ptr<const Bitmap> Character::usableBitmap(std::size_t index) const {
+    ImageSlot& s = dataSlot(*d, index);
+    if (s.bitmap || !s.unusable.empty())
+        return s.bitmap;
+    const std::string what = d->sourceName.toStdString() + ": image " + std::to_string(index) +
+                             " at offset " + detail::hexOffset(s.dataOffset);
+    const std::size_t size = limits::imageBytes(s.entry.width, s.entry.height);
+    auto b = std::make_shared<Bitmap>();
+    b->width = s.entry.width;
+    b->height = s.entry.height;
+    const auto* file = reinterpret_cast<const std::uint8_t*>(d->file.constData());
+    if (size == 0) {
+        // nothing to decode (an empty or one-byte image)
+    } else if (s.emptyBlock) {
+        b->pixels.assign(size, transparentIndex);
+    } else if (s.compressed) {
+        // Not zero-filled first: decompress writes every byte or fails, and a
+        // stream that fails early costs only what it wrote.
+        std::uint8_t* buffer = d->scratch.get(size);
+        DecompressResult r;
+        try {
+            r = decompress({file + s.dataOffset, s.dataSize}, {buffer, size}, what,
+                           ToleratedExcess);
+            if (r.written < size)
+                throw FormatError(what +
+                                  ": compressed stream ends early: " + std::to_string(r.written) +
+                                  " of " + std::to_string(size) + " bytes");
+        } catch (const FormatError& e) {
+            s.unusable = e.what();
+            d->warn(QString::fromStdString(s.unusable) +
+                    QStringLiteral("; frames are drawn without it"));
+            return nullptr;
+        }
+        b->pixels.assign(buffer, buffer + size);
+        if (!s.repairsReported) {
+            s.repairsReported = true;
+            if (r.excess)
+                d->warn(QString::fromStdString(what) +
+                        QStringLiteral(": compressed stream decodes %1 bytes past the image; "
+                                       "dropped")
+                            .arg(r.excess));
+            if (r.beforeStart)
+                d->warn(QString::fromStdString(what) +
+                        QStringLiteral(": compressed stream copies %1 bytes from before its "
+                                       "start; read as 0")
+                            .arg(r.beforeStart));
+        }
+    } else {
+        b->pixels.assign(file + s.dataOffset, file + s.dataOffset + size);
+    }
+    if (s.fromFile)
+        cacheAdd(*d, s, size);
+    s.bitmap = std::move(b);
+    return s.bitmap;
 }
 
 const Bitmap& Character::bitmap(std::size_t index) const {
-    const ImageSlot& s = slotAt(*d, index);
-    s.lastUse = ++d->useClock;
-    if (s.bitmap)
-        return *s.bitmap;
-    const std::string what = d->sourceName.toStdString() + ": image " + std::to_string(index) +
-                             " at offset " + detail::hexOffset(s.dataOffset);
-    Bitmap b;
-    b.width = s.entry.width;
-    b.height = s.entry.height;
-    b.pixels.resize(std::size_t(b.stride()) * b.height);
-    const auto* file = reinterpret_cast<const std::uint8_t*>(d->file.constData());
-    if (b.pixels.empty()) {
-        // nothing to decode (an empty or one-byte image)
-    } else if (s.emptyBlock) {
-        std::fill(b.pixels.begin(), b.pixels.end(), transparentIndex);
-    } else if (s.compressed) {
-        const DecompressResult r =
-            decompress({file + s.dataOffset, s.dataSize}, b.pixels, what, ToleratedExcess);
-        if (r.written < b.pixels.size())
-            throw FormatError(what +
-                              ": compressed stream ends early: " + std::to_string(r.written) +
-                              " of " + std::to_string(b.pixels.size()) + " bytes");
-        auto warn = [&](const QString& text) {
-            d->warnings.append(text);
-            qCWarning(lcFormat).noquote() << text;
-        };
-        if (r.excess)
-            warn(QString::fromStdString(what) +
-                 QStringLiteral(": compressed stream decodes %1 bytes past the image; dropped")
-                     .arg(r.excess));
-        if (r.beforeStart)
-            warn(QString::fromStdString(what) +
-                 QStringLiteral(": compressed stream copies %1 bytes from before its start; "
-                                "read as 0")
-                     .arg(r.beforeStart));
-    } else {
-        std::memcpy(b.pixels.data(), file + s.dataOffset, b.pixels.size());
-    }
-    d->cachedBytes += b.pixels.size();
-    s.bitmap = std::move(b);
-    return *s.bitmap;
+    if (const std::shared_ptr<const Bitmap> b = usableBitmap(index))
+        return *b; // the slot keeps it alive
+    throw FormatError(d->images[d->images[index].sameAs].unusable);
 }
 
 const QByteArray& Character::regionData(std::size_t index) const {
-    const ImageSlot& s = slotAt(*d, index);
+    ImageSlot& s = dataSlot(*d, index);
     if (s.region)
         return *s.region;
-    QByteArray region;
-    const auto* file = reinterpret_cast<const std::uint8_t*>(d->file.constData());
+    if (!s.regionUnusable.empty())
+        throw FormatError(s.regionUnusable);
     if (!s.regionCompressed) {
-        region = QByteArray(reinterpret_cast<const char*>(file + s.regionOffset),
-                            qsizetype(s.regionSize));
-    } else {
-        const std::string what = d->sourceName.toStdString() + ": region of image " +
-                                 std::to_string(index) + " at offset " +
-                                 detail::hexOffset(s.regionOffset);
-        region = QByteArray(qsizetype(s.regionUnpacked), '\0');
-        auto* out = reinterpret_cast<std::uint8_t*>(region.data());
-        const DecompressResult r = decompress({file + s.regionOffset, s.regionSize},
-                                              {out, s.regionUnpacked}, what, ToleratedExcess);
+        s.region = sharedSlice(d->file, s.regionOffset, s.regionSize);
+        return *s.region;
+    }
+    const std::string what = d->sourceName.toStdString() + ": region of image " +
+                             std::to_string(index) + " at offset " +
+                             detail::hexOffset(s.regionOffset);
+    QByteArray region(qsizetype(s.regionUnpacked), Qt::Uninitialized);
+    const auto* file = reinterpret_cast<const std::uint8_t*>(d->file.constData());
+    auto* out = reinterpret_cast<std::uint8_t*>(region.data());
+    DecompressResult r;
+    try {
+        r = decompress({file + s.regionOffset, s.regionSize}, {out, s.regionUnpacked}, what,
+                       ToleratedExcess);
         if (r.written < s.regionUnpacked)
             throw FormatError(what +
                               ": compressed stream ends early: " + std::to_string(r.written) +
                               " of " + std::to_string(s.regionUnpacked) + " bytes");
-        if (r.excess || r.beforeStart) {
-            const QString text = QString::fromStdString(what) +
-                                 QStringLiteral(": compressed stream runs %1 bytes long and "
-                                                "copies %2 bytes from before its start")
-                                     .arg(r.excess)
-                                     .arg(r.beforeStart);
-            d->warnings.append(text);
-            qCWarning(lcFormat).noquote() << text;
-        }
+    } catch (const FormatError& e) {
+        s.regionUnusable = e.what();
+        throw;
     }
+    if ((r.excess || r.beforeStart) && !s.regionWarned) {
+        s.regionWarned = true;
+        d->warn(QString::fromStdString(what) +
+                QStringLiteral(": compressed stream runs %1 bytes long and copies %2 bytes from "
+                               "before its start")
+                    .arg(r.excess)
+                    .arg(r.beforeStart));
+    }
+    cacheAdd(*d, s, s.regionUnpacked);
     s.region = std::move(region);
     return *s.region;
 }
 
+std::optional<QRegion> Character::usableRegion(std::size_t index) const {
+    checkIndex(*d, index);
+    ImageSlot& s = d->images[d->images[index].sameAs];
+    if (!s.regionUnusable.empty() && s.regionWarned)
+        return std::nullopt;
+    QString why;
+    std::optional<QRegion> region;
+    try {
+        const QByteArray& bytes = regionData(index);
+        if (bytes.isEmpty())
+            return std::nullopt;
+        region = parseRegion(bytes, QSize(s.entry.width, s.entry.height), &why);
+        if (!region)
+            s.regionUnusable = d->sourceName.toStdString() + ": region of image " +
+                               std::to_string(index) + ": " + why.toStdString();
+    } catch (const FormatError&) {
+        // regionData() has recorded why
+    }
+    if (!region && !s.regionWarned) {
+        s.regionWarned = true;
+        d->warn(QString::fromStdString(s.regionUnusable) +
+                QStringLiteral("; the window shape comes from its pixels"));
+    }
+    return region;
+}
+
 std::size_t Character::addImage(Bitmap bitmap, QByteArray regionData, std::uint8_t unknown) {
-    if (bitmap.pixels.size() != std::size_t(bitmap.stride()) * bitmap.height)
+    if (bitmap.pixels.size() != limits::imageBytes(bitmap.width, bitmap.height))
         throw FormatError(d->sourceName.toStdString() + ": added image has " +
                           std::to_string(bitmap.pixels.size()) + " bytes of pixels, " +
                           std::to_string(bitmap.width) + "x" + std::to_string(bitmap.height) +
-                          " needs " + std::to_string(std::size_t(bitmap.stride()) * bitmap.height));
+                          " needs " +
+                          std::to_string(limits::imageBytes(bitmap.width, bitmap.height)));
     ImageSlot s;
+    s.sameAs = d->images.size();
     s.entry.unknown = unknown;
     s.entry.width = bitmap.width;
     s.entry.height = bitmap.height;
-    s.bitmap = std::move(bitmap);
+    s.bitmap = std::make_shared<const Bitmap>(std::move(bitmap));
     s.region = std::move(regionData);
     d->images.push_back(std::move(s));
     return d->images.size() - 1;
 }
 
 void Character::clearImageCache() const {
-    for (auto& s : d->images) {
-        if (s.fromFile) {
-            s.bitmap.reset();
-            s.region.reset();
-        }
-    }
-    d->cachedBytes = 0;
+    trimTo(*d, 0, nullptr);
 }
 
 void Character::trimImageCache(std::size_t maxBytes) const {
-    if (d->cachedBytes <= maxBytes)
-        return;
-    std::vector<ImageSlot*> cached;
-    for (auto& s : d->images)
-        if (s.fromFile && s.bitmap)
-            cached.push_back(&s);
-    std::sort(cached.begin(), cached.end(),
-              [](const ImageSlot* a, const ImageSlot* b) { return a->lastUse < b->lastUse; });
-    // Trim to three quarters, so a frame or two later the sort is not needed again.
-    for (ImageSlot* s : cached) {
-        if (d->cachedBytes <= maxBytes / 4 * 3)
-            break;
-        d->cachedBytes -= s->bitmap->pixels.size();
-        s->bitmap.reset();
-    }
+    trimTo(*d, maxBytes, nullptr);
 }
 
 std::size_t Character::cachedImageBytes() const {
     return d->cachedBytes;
+}
+
+std::size_t Character::imageCacheLimit() const {
+    return d->cacheLimit;
+}
+
+void Character::setImageCacheLimit(std::size_t maxBytes) const {
+    d->cacheLimit = maxBytes;
+    trimTo(*d, maxBytes, nullptr);
 }
 
 std::size_t Character::soundCount() const {
@@ -334,12 +467,8 @@ Pcm Character::soundPcm(std::size_t index) const {
     d->soundsReported.resize(d->sounds.size());
     if (!d->soundsReported[index]) {
         d->soundsReported[index] = true;
-        for (const QString& repair : decoded.repairs) {
-            const QString text =
-                QStringLiteral("%1: sound %2: %3").arg(d->sourceName).arg(index).arg(repair);
-            d->warnings.append(text);
-            qCWarning(lcFormat).noquote() << text;
-        }
+        for (const QString& repair : decoded.repairs)
+            d->warn(QStringLiteral("%1: sound %2: %3").arg(d->sourceName).arg(index).arg(repair));
     }
     return std::move(decoded.pcm);
 }

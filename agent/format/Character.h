@@ -193,9 +193,14 @@ struct SoundEntry {
     std::uint32_t checksum = 0;
 };
 
-// Parses RGNDATA into a region in image coordinates (top-down). The header's
-// own size field is unreliable, so the rectangle count alone is trusted.
-std::optional<QRegion> parseRegion(const QByteArray& rgnData);
+// Parses RGNDATA into a region in image coordinates (top-down), clipped to an
+// image of `imageSize`. The header's own size field is unreliable, so the
+// rectangle count alone is trusted. The rectangles must be banded as every
+// real region is (sorted by top, then left; one height per top; apart within
+// a band): anything else is damage, refused in linear time with the reason
+// in *why, rather than handed to QRegion, which assumes that order.
+std::optional<QRegion> parseRegion(const QByteArray& rgnData, QSize imageSize,
+                                   QString* why = nullptr);
 QByteArray makeRegionData(const QRegion& region);
 
 class Character {
@@ -241,23 +246,39 @@ class Character {
     std::vector<QRgb> colourTable() const;
 
     // --- images ---
+    // Table entries that share one block in the file share its decoded pixels
+    // and region. Decoded images from the file are cached up to
+    // imageCacheLimit() bytes (pixels and decompressed regions together); past
+    // it the least recently used are dropped, and decoded again when asked for.
     std::size_t imageCount() const;
     const ImageEntry& imageEntry(std::size_t index) const;
-    // Decodes on first use and caches; throws FormatError if the stream is bad.
-    // Tolerated faults add to warnings(). The reference stays valid until
-    // clearImageCache(), trimImageCache() or the Character's destruction (moving
-    // it keeps it valid).
+    // Decodes on first use and caches; throws FormatError if the image is
+    // unusable (a bad stream, a size beyond limits::maxImageBytes). Tolerated
+    // faults add to warnings(). The reference stays valid until the next call
+    // that decodes an image, clearImageCache(), trimImageCache() or the
+    // Character's destruction (moving it keeps it valid).
     const Bitmap& bitmap(std::size_t index) const;
+    // The same pixels for drawing: nullptr when the image is unusable. Never
+    // throws for an index in range. The first failure adds one warning (also
+    // logged) and is remembered: an unusable image is never decoded again.
+    std::shared_ptr<const Bitmap> usableBitmap(std::size_t index) const;
     // The image's raw RGNDATA (decompressed on first use); empty when absent.
+    // Throws FormatError if it cannot be decompressed. Valid like bitmap().
     const QByteArray& regionData(std::size_t index) const;
+    // The region for a window shape, clipped to the image: nullopt when the
+    // image has none or it is damaged. Never throws for an index in range; the
+    // first damage adds one warning, and the shape then comes from the pixels.
+    std::optional<QRegion> usableRegion(std::size_t index) const;
     // Appends an in-memory image; returns its index.
     std::size_t addImage(Bitmap bitmap, QByteArray regionData = {}, std::uint8_t unknown = 0);
     // Drops every cached decoded image that came from the file.
     void clearImageCache() const;
-    // Drops the least recently used decoded images from the file until their
-    // pixels take at most maxBytes; references from bitmap() to them end.
+    // Drops the least recently used decoded images from the file until they
+    // take at most maxBytes; references from bitmap() to them end.
     void trimImageCache(std::size_t maxBytes) const;
     std::size_t cachedImageBytes() const;
+    std::size_t imageCacheLimit() const;
+    void setImageCacheLimit(std::size_t maxBytes) const;
 
     // --- sounds ---
     std::size_t soundCount() const;

@@ -4,11 +4,14 @@
 
 #include "ByteReader.h"
 #include "CharacterStore.h"
+#include "Compositor.h"
+#include "Limits.h"
 
 #include <QFile>
 #include <QLoggingCategory>
 
 #include <cstring>
+#include <unordered_map>
 
 namespace agent::format {
 
@@ -21,7 +24,8 @@ Q_LOGGING_CATEGORY(lcFormat, "agent.format", QtCriticalMsg)
 class Reader {
   public:
     Reader(const QByteArray& data, const QString& source)
-        : m_file(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())),
+        : m_bytes(data),
+          m_file(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())),
           m_source(source.toStdString()) {}
 
     void read(Character& c);
@@ -41,9 +45,10 @@ class Reader {
                                 std::to_string(m_file.size()) + " bytes)");
         return loc;
     }
-    void warn(Character& c, const QString& text) const {
-        c.d->warnings.append(text);
-        qCWarning(lcFormat).noquote() << text;
+    void warn(Character& c, const QString& text) const { c.d->warn(text); }
+    // The bytes `b` (a span of m_file) as a QByteArray sharing the file's buffer.
+    QByteArray slice(std::span<const std::uint8_t> b) const {
+        return sharedSlice(m_bytes, std::size_t(b.data() - m_file.data()), b.size());
     }
 
     void readCharacterInfo(Character& c, Locator loc);
@@ -55,7 +60,9 @@ class Reader {
     void readImages(Character& c, Locator loc);
     void readSounds(Character& c, Locator loc);
     void checkReferences(Character& c) const;
+    void boundFrames(Character& c) const;
 
+    const QByteArray& m_bytes;
     std::span<const std::uint8_t> m_file;
     std::string m_source;
 };
@@ -77,12 +84,10 @@ QRgb readRgb(ByteReader& r, const char* field) { // stored red, green, blue, 0
     return qRgb(b[0], b[1], b[2]);
 }
 
-// Every frame is composited at the character's size; 8192x8192 is far beyond
-// any real character (the largest seen is 1280x720) and keeps that bounded.
-constexpr std::size_t MaxFramePixels = std::size_t(8192) * 8192;
-
-// Compressed pixels can grow at most 4096 bytes per 31 bits of stream; an image
-// claiming more cannot be genuine, and must not make us allocate for it.
+// Compressed pixels can grow at most 4096 bytes per 31 bits of stream (a back
+// reference with a 6-bit distance and the longest length; the 20-bit distance
+// gives 4097 per 47 bits); an image claiming more cannot be genuine, and must
+// not make us allocate for it.
 std::size_t maxUnpacked(std::size_t packed) {
     return (packed * 8 / 31 + 1) * 4097;
 }
@@ -117,6 +122,7 @@ void Reader::read(Character& c) {
     readSounds(c, sounds);
     readAnimations(c, anims);
     checkReferences(c);
+    boundFrames(c);
 }
 
 void Reader::readCharacterInfo(Character& c, Locator loc) {
@@ -127,9 +133,10 @@ void Reader::readCharacterInfo(Character& c, Locator loc) {
     c.guid = readGuid(r, "GUID");
     c.width = r.u16("width");
     c.height = r.u16("height");
-    if (std::size_t(c.width) * c.height > MaxFramePixels)
+    if (std::size_t(c.width) * c.height > limits::MaxFramePixels)
         r.failAt(r.offset() - 4, "frame size " + std::to_string(c.width) + "x" +
-                                     std::to_string(c.height) + " is implausibly large");
+                                     std::to_string(c.height) + " is implausibly large (more " +
+                                     "than " + std::to_string(limits::MaxFramePixels) + " pixels)");
     c.transparentIndex = r.u8("transparent index");
     c.flags = r.u32("flags");
     c.animationSetMajor = r.u16("animation set major version");
@@ -148,12 +155,9 @@ void Reader::readCharacterInfo(Character& c, Locator loc) {
 
     if (r.u8("tray icon flag")) {
         TrayIcon icon;
-        const std::size_t mono = r.u32("tray icon monochrome size");
-        auto m = r.bytes(mono, "tray icon monochrome bitmap");
-        icon.monochrome = QByteArray(reinterpret_cast<const char*>(m.data()), qsizetype(mono));
-        const std::size_t colour = r.u32("tray icon colour size");
-        auto cb = r.bytes(colour, "tray icon colour bitmap");
-        icon.colour = QByteArray(reinterpret_cast<const char*>(cb.data()), qsizetype(colour));
+        icon.monochrome =
+            slice(r.bytes(r.u32("tray icon monochrome size"), "tray icon monochrome bitmap"));
+        icon.colour = slice(r.bytes(r.u32("tray icon colour size"), "tray icon colour bitmap"));
         c.trayIcon = std::move(icon);
     }
 
@@ -220,9 +224,18 @@ void Reader::readAnimations(Character& c, Locator loc) {
     ByteReader r = at(loc, "animation table");
     const std::size_t n = r.count(r.u32("animation count"), 12, "animation");
     c.animations.reserve(n);
+    // Blocks that overlap would be read, and held, once per table entry.
+    std::size_t total = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const QString name = r.string("animation name");
+        const std::size_t where = r.offset();
         const Locator info = locator(r, "animation locator");
+        total += info.size;
+        if (total > m_file.size())
+            r.failAt(where, "animation " + std::to_string(i) + "'s block takes the animations' " +
+                                "blocks to " + std::to_string(total) +
+                                " bytes, more than the file's " + std::to_string(m_file.size()) +
+                                ": they overlap");
         ByteReader ar =
             at(info, "animation " + std::to_string(i) + " '" + name.toStdString() + "'");
         c.animations.push_back(readAnimation(ar, name));
@@ -276,9 +289,7 @@ Animation Reader::readAnimation(ByteReader& r, const QString& listedName) {
             o.width = r.u16("overlay width");
             o.height = r.u16("overlay height");
             if (hasRegion) {
-                const std::size_t size = r.u32("overlay region size");
-                auto b = r.bytes(size, "overlay region data");
-                o.region = QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(size));
+                o.region = slice(r.bytes(r.u32("overlay region size"), "overlay region data"));
             }
         }
     }
@@ -290,20 +301,41 @@ void Reader::readImages(Character& c, Locator loc) {
     const std::size_t n = r.count(r.u32("image count"), 12, "image");
     auto& table = c.d->images;
     table.resize(n);
+    // Entries that share a block share one slot; distinct blocks may not add up
+    // to more than the file, or overlapping ones could multiply what decodes.
+    std::unordered_map<std::uint64_t, std::size_t> blocks;
+    std::size_t total = 0;
+    auto where = [&](std::size_t i, Locator info) {
+        return QStringLiteral("%1: image %2 at offset %3")
+            .arg(c.d->sourceName)
+            .arg(i)
+            .arg(QString::fromStdString(hexOffset(info.offset)));
+    };
     for (std::size_t i = 0; i < n; ++i) {
         ImageSlot& s = table[i];
+        const std::size_t entryAt = r.offset();
         const Locator info = locator(r, "image locator");
         s.entry.checksum = r.u32("image checksum");
         s.fromFile = true;
+        s.sameAs = i;
+        const auto [first, added] =
+            blocks.try_emplace(std::uint64_t(info.offset) << 32 | info.size, i);
+        if (!added) {
+            const std::uint32_t checksum = s.entry.checksum;
+            s = table[first->second];
+            s.entry.checksum = checksum;
+            continue;
+        }
+        total += info.size;
+        if (total > m_file.size())
+            r.failAt(entryAt, "image " + std::to_string(i) + "'s block takes the images' blocks " +
+                                  "to " + std::to_string(total) + " bytes, more than the file's " +
+                                  std::to_string(m_file.size()) + ": they overlap");
         ByteReader ir = at(info, "image " + std::to_string(i));
         if (info.size == 1) {
             // A one-byte block: the original engine showed nothing for it.
             s.entry.unknown = ir.u8("image unknown byte");
-            warn(c,
-                 QStringLiteral("%1: image %2 at offset %3 is a one-byte block; treated as empty")
-                     .arg(c.d->sourceName)
-                     .arg(i)
-                     .arg(QString::fromStdString(hexOffset(info.offset))));
+            warn(c, where(i, info) + QStringLiteral(" is a one-byte block; treated as empty"));
             continue;
         }
         s.entry.unknown = ir.u8("unknown byte");
@@ -316,15 +348,11 @@ void Reader::readImages(Character& c, Locator loc) {
         if (s.compressed && s.dataSize <= 1 && s.entry.width && s.entry.height) {
             // Too short for any compressed stream: shown as nothing, like a one-byte block.
             s.emptyBlock = true;
-            warn(c, QStringLiteral("%1: image %2 at offset %3 has a %4-byte pixel block; treated "
-                                   "as fully transparent")
-                        .arg(c.d->sourceName)
-                        .arg(i)
-                        .arg(QString::fromStdString(hexOffset(info.offset)))
-                        .arg(s.dataSize));
+            warn(c, where(i, info) + QStringLiteral(" has a %1-byte pixel block; treated as fully "
+                                                    "transparent")
+                                         .arg(s.dataSize));
         }
-        const std::size_t needed =
-            std::size_t((s.entry.width + 3) & ~3) * std::size_t(s.entry.height);
+        const std::size_t needed = limits::imageBytes(s.entry.width, s.entry.height);
         if (!s.emptyBlock &&
             (s.compressed ? needed > maxUnpacked(s.dataSize) : needed > s.dataSize))
             ir.failAt(s.dataOffset - 4, std::to_string(s.entry.width) + "x" +
@@ -332,6 +360,15 @@ void Reader::readImages(Character& c, Locator loc) {
                                             std::to_string(needed) + " bytes) cannot come from " +
                                             std::to_string(s.dataSize) + " bytes of " +
                                             (s.compressed ? "compressed" : "stored") + " data");
+        if (needed > limits::maxImageBytes(c.width, c.height)) {
+            s.unusable = where(i, info).toStdString() + ": " + std::to_string(s.entry.width) + "x" +
+                         std::to_string(s.entry.height) + " is more than " +
+                         std::to_string(limits::maxImageBytes(c.width, c.height)) +
+                         " bytes of pixels, four times what a " + std::to_string(c.width) + "x" +
+                         std::to_string(c.height) + " frame shows";
+            warn(c, QString::fromStdString(s.unusable) +
+                        QStringLiteral("; frames are drawn without it"));
+        }
         const std::uint32_t packed = ir.u32("region compressed size");
         const std::uint32_t unpacked = ir.u32("region size");
         s.regionCompressed = packed != 0;
@@ -343,6 +380,15 @@ void Reader::readImages(Character& c, Locator loc) {
             ir.failAt(s.regionOffset - 8, "region of " + std::to_string(unpacked) +
                                               " bytes cannot come from " + std::to_string(packed) +
                                               " compressed bytes");
+        if (packed && unpacked > limits::maxRegionBytes(s.entry.width, s.entry.height)) {
+            s.regionUnusable = where(i, info).toStdString() + ": region of " +
+                               std::to_string(unpacked) + " bytes is more than a " +
+                               std::to_string(s.entry.width) + "x" +
+                               std::to_string(s.entry.height) + " image can have";
+            s.regionWarned = true;
+            warn(c, QString::fromStdString(s.regionUnusable) +
+                        QStringLiteral("; the window shape comes from its pixels"));
+        }
     }
 }
 
@@ -354,8 +400,7 @@ void Reader::readSounds(Character& c, Locator loc) {
         const Locator data = locator(r, "sound locator");
         SoundEntry s;
         s.checksum = r.u32("sound checksum");
-        s.data = QByteArray(reinterpret_cast<const char*>(m_file.data() + data.offset),
-                            qsizetype(data.size));
+        s.data = sharedSlice(m_bytes, data.offset, data.size);
         c.d->sounds.push_back(std::move(s));
     }
 }
@@ -402,6 +447,33 @@ void Reader::checkReferences(Character& c) const {
                     bad(f, "mouth overlay image index " + std::to_string(o.image) +
                                " out of range (" + std::to_string(images) + " images)");
         }
+    }
+}
+
+// A frame that composes more images, or more pixels, than any real frame does
+// keeps only its top images that fit (see drawableImages()), so composing it
+// stays cheap whatever the file says.
+void Reader::boundFrames(Character& c) const {
+    for (Animation& anim : c.animations) {
+        std::size_t cut = 0, first = 0;
+        for (std::size_t f = 0; f < anim.frames.size(); ++f) {
+            Frame& fr = anim.frames[f];
+            const std::size_t keep = drawableImages(c, fr);
+            if (keep == fr.images.size())
+                continue;
+            if (!cut++)
+                first = f;
+            fr.images.resize(keep);
+        }
+        if (cut)
+            warn(c, QStringLiteral("%1: animation '%2': %3 of its frames (the first: frame %4) "
+                                   "have more images than a frame may draw (%5, holding at most "
+                                   "%6 bytes of pixels); each keeps its top images that fit")
+                        .arg(c.d->sourceName, anim.name)
+                        .arg(cut)
+                        .arg(first)
+                        .arg(limits::MaxFrameImages)
+                        .arg(limits::maxFrameBytes(c.width, c.height)));
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include "Writer.h"
 
+#include "Compositor.h"
 #include "Compression.h"
+#include "Limits.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -147,9 +149,15 @@ void writeAnimation(ByteWriter& w, const Character& c, const Animation& a) {
     for (std::size_t f = 0; f < frames; ++f) {
         const Frame& fr = a.frames[f];
         w.u16(fits<std::uint16_t>(c, fr.images.size(), "frame image"));
-        for (const FrameImage& im : fr.images) {
+        for (const FrameImage& im : fr.images)
             if (im.image >= images)
                 bad(f, "image index " + std::to_string(im.image) + " out of range");
+        for (const MouthOverlay& o : fr.overlays)
+            if (o.image >= images)
+                bad(f, "mouth overlay image index " + std::to_string(o.image) + " out of range");
+        if (drawableImages(c, fr) < fr.images.size())
+            bad(f, std::to_string(fr.images.size()) + " images are more than a frame may draw");
+        for (const FrameImage& im : fr.images) {
             w.u32(im.image);
             w.i16(im.x);
             w.i16(im.y);
@@ -170,8 +178,6 @@ void writeAnimation(ByteWriter& w, const Character& c, const Animation& a) {
         }
         w.u8(fits<std::uint8_t>(c, fr.overlays.size(), "mouth overlay"));
         for (const MouthOverlay& o : fr.overlays) {
-            if (o.image >= images)
-                bad(f, "mouth overlay image index " + std::to_string(o.image) + " out of range");
             w.u8(std::uint8_t(o.type));
             w.u8(o.replaceTopImage);
             w.u16(o.image);
@@ -191,6 +197,12 @@ void writeAnimation(ByteWriter& w, const Character& c, const Animation& a) {
 
 void writeImage(ByteWriter& w, const Character& c, std::size_t index) {
     const ImageEntry& e = c.imageEntry(index);
+    if (limits::imageBytes(e.width, e.height) > limits::maxImageBytes(c.width, c.height))
+        refuse(c, "image " + std::to_string(index) + " (" + std::to_string(e.width) + "x" +
+                      std::to_string(e.height) + ") is more than four frames' worth of pixels");
+    if (std::size_t(c.regionData(index).size()) > limits::maxRegionBytes(e.width, e.height))
+        refuse(c, "image " + std::to_string(index) + "'s region has more rectangles than its " +
+                      "pixels can need");
     const Bitmap& b = c.bitmap(index);
     w.u8(e.unknown);
     w.u16(e.width);
@@ -226,6 +238,9 @@ void writeImage(ByteWriter& w, const Character& c, std::size_t index) {
 } // namespace
 
 QByteArray writeCharacter(const Character& c) {
+    if (std::size_t(c.width) * c.height > limits::MaxFramePixels)
+        refuse(c, "frame size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
+                      " is more than " + std::to_string(limits::MaxFramePixels) + " pixels");
     ByteWriter w;
     w.u32(0xABCDABC3);
     for (int i = 0; i < 8; ++i)

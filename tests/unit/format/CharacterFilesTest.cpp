@@ -152,4 +152,8 @@ TEST(ImageCache, TrimKeepsTheMostRecentlyUsedWithinTheBound) {
     c.bitmap(1); // among the oldest: decoded again, with the same pixels
     EXPECT_EQ(c.cachedImageBytes(), kept + first[1].size());
     EXPECT_EQ(c.bitmap(1).pixels, first[1]);
+    // With a limit the cache keeps itself within it, whatever is decoded.
+    c.setImageCacheLimit(budget);
+    for (std::size_t i = 0; i <= last; ++i)
+        EXPECT_LE((c.bitmap(i), c.cachedImageBytes()), budget);
 }

@@ -7,26 +7,16 @@
 
 #include "agent/format/Sound.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include <algorithm>
 #include <functional>
 
 using namespace agent::format;
 
-namespace {
+using testdata::acstool;
+using testdata::get;
+using testdata::put;
 
-std::uint32_t get(const QByteArray& b, qsizetype at, int bytes = 4) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= std::uint32_t(std::uint8_t(b[at + i])) << (8 * i);
-    return v;
-}
-void put(QByteArray& b, qsizetype at, std::uint32_t v, int bytes = 4) {
-    for (int i = 0; i < bytes; ++i)
-        b[at + i] = char(v >> (8 * i));
-}
+namespace {
 
 // The header's locators of the animation, image and sound tables are at 12,
 // 20 and 28; a table is a count and then 12-byte entries.
@@ -114,21 +104,6 @@ bool warned(const QStringList& lines, const QString& part, const char* repair) {
     return std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
         return line.contains(part) && line.contains(QLatin1String(repair));
     });
-}
-
-// acstool's exit status on `bytes` saved as `name`; its stderr goes to *err.
-int acstool(const QByteArray& bytes, const char* name, const QStringList& args, QString* err) {
-    QTemporaryDir dir;
-    QFile f(dir.filePath(QString::fromLatin1(name)));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return -1;
-    f.close();
-    QProcess p;
-    p.start(QStringLiteral(ACSTOOL_PATH), QStringList(args) << f.fileName());
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitCode();
 }
 
 } // namespace

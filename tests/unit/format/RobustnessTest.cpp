@@ -80,18 +80,8 @@ TEST(Robustness, RandomByteFlipsGiveOnlyCleanErrors) {
     randomFlipsFailCleanly(testdata::readFile(testdata::shared("rubberball_base.acs")), 3000, 2);
 }
 
-namespace {
-void put32(QByteArray& b, qsizetype at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char(v >> (8 * i));
-}
-std::uint32_t get32(const QByteArray& b, qsizetype at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= std::uint32_t(std::uint8_t(b[at + i])) << (8 * i);
-    return v;
-}
-} // namespace
+using testdata::get;
+using testdata::put;
 
 TEST(Robustness, WrongSignatureIsNamed) {
     QByteArray f = smallCharacter();
@@ -103,7 +93,7 @@ TEST(Robustness, WrongSignatureIsNamed) {
 
 TEST(Robustness, LocatorOutsideTheFileIsNamed) {
     QByteArray f = smallCharacter();
-    put32(f, 20, 0x7FFFFFF0); // image table offset
+    put(f, 20, 0x7FFFFFF0); // image table offset
     const std::string m = load(f);
     EXPECT_NE(m.find("damaged.acs: header at offset 0x"), std::string::npos) << m;
     EXPECT_NE(m.find("image table locator"), std::string::npos) << m;
@@ -112,7 +102,7 @@ TEST(Robustness, LocatorOutsideTheFileIsNamed) {
 
 TEST(Robustness, CountThatCannotFitIsRefusedBeforeAllocating) {
     QByteArray f = smallCharacter();
-    put32(f, qsizetype(get32(f, 20)), 0x40000000); // image count
+    put(f, qsizetype(get(f, 20)), 0x40000000); // image count
     const std::string m = load(f);
     EXPECT_NE(m.find("image table at offset"), std::string::npos) << m;
     EXPECT_NE(m.find("image count 1073741824 cannot fit"), std::string::npos) << m;
@@ -122,13 +112,13 @@ TEST(Robustness, ImageTooLargeForItsStreamIsRefused) {
     Character c;
     c.width = c.height = 8;
     Bitmap b;
-    b.width = 4000;
-    b.height = 4000;
-    b.pixels.assign(std::size_t(b.stride()) * b.height, 0); // compresses to a few hundred bytes
+    b.width = 256;
+    b.height = 256;
+    b.pixels.assign(std::size_t(b.stride()) * b.height, 0); // compresses to under 100 bytes
     c.addImage(b);
     QByteArray f = writeCharacter(c);
     // Claim 60000x60000: far more than the stream could ever produce.
-    const qsizetype image = qsizetype(get32(f, qsizetype(get32(f, 20)) + 4));
+    const qsizetype image = qsizetype(get(f, qsizetype(get(f, 20)) + 4));
     f[image + 1] = char(0x60);
     f[image + 2] = char(0xEA);
     f[image + 3] = char(0x60);
@@ -148,7 +138,7 @@ TEST(Robustness, StreamRunningFarPastOrEndingEarlyIsRefused) {
         b.pixels.push_back(std::uint8_t(i % 7 == 0 ? i : 0));
     c.addImage(b);
     const QByteArray good = writeCharacter(c);
-    const qsizetype image = qsizetype(get32(good, qsizetype(get32(good, 20)) + 4));
+    const qsizetype image = qsizetype(get(good, qsizetype(get(good, 20)) + 4));
     // 64x64 claimed as 64x32: the stream runs 2048 bytes past.
     QByteArray longer = good;
     longer[image + 3] = 32;
@@ -168,7 +158,7 @@ TEST(Robustness, IndexOutOfRangeInAnAnimationIsNamed) {
     c.animations[0].frames[0].images = {{2, 0, 0}};
     QByteArray f = writeCharacter(c);
     // Empty the image table: every frame image index is now out of range.
-    put32(f, qsizetype(get32(f, 20)), 0);
+    put(f, qsizetype(get(f, 20)), 0);
     const std::string m = load(f);
     EXPECT_NE(m.find("damaged.acs: animation 0 'Anim0_3' frame 0: image index 2 out of range "
                      "(0 images)"),

@@ -36,6 +36,21 @@ inline QByteArray readFile(const QString& path) {
 // overlays): what the engine could ask of a loaded file.
 void decodeEverything(const agent::format::Character& c);
 
+// Little-endian fields of a file in memory, for writing damage into it.
+inline std::uint32_t get(const QByteArray& b, qsizetype at, int bytes = 4) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v |= std::uint32_t(std::uint8_t(b[at + i])) << (8 * i);
+    return v;
+}
+inline void put(QByteArray& b, qsizetype at, std::uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i)
+        b[at + i] = char(v >> (8 * i));
+}
+
+// acstool's exit status on `bytes` saved as `name`; its stderr goes to *err.
+int acstool(const QByteArray& bytes, const char* name, const QStringList& args, QString* err);
+
 } // namespace testdata
 
 #define SKIP_WITHOUT_SHARED(name)                                                                  \
