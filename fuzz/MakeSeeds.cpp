@@ -1,7 +1,9 @@
 // Writes small generated seeds: characters from the writer for fuzz_reader,
 // compressed streams (with fuzz_decompress's 3-byte prefix) for fuzz_decompress,
-// WAV blocks (PCM and tag-2 ADPCM) for fuzz_sound.
-// usage: fuzz_make_seeds CORPUS_DIR   (writes CORPUS_DIR/reader, .../decompress, .../sound)
+// WAV blocks (PCM and tag-2 ADPCM) for fuzz_sound, regions (with fuzz_region's
+// 4-byte prefix), tray icons (with fuzz_tray_icon's mask length) and choices
+// for fuzz_writer.
+// usage: fuzz_make_seeds CORPUS_DIR   (writes CORPUS_DIR/reader, .../decompress, ...)
 
 #include "Synthetic.h"
 
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <array>
 #include <cstdio>
 #include <random>
 
@@ -34,6 +37,9 @@ int main(int argc, char** argv) {
     root.mkpath("reader");
     root.mkpath("decompress");
     root.mkpath("sound");
+    root.mkpath("region");
+    root.mkpath("tray_icon");
+    root.mkpath("writer");
 
     for (std::uint32_t seed = 1; seed <= 6; ++seed) {
         synthetic::Options o;
@@ -135,5 +141,50 @@ int main(int argc, char** argv) {
             blocks.append(char(rng()));
     }
     save(root.filePath("sound/adpcm.wav"), wav(2, 256, 4, extra, blocks));
+
+    // Regions: image width, height, x and y offset, then RGNDATA.
+    auto region = [&](const QString& name, std::uint8_t w, std::uint8_t h, std::int8_t x,
+                      std::int8_t y, const QRegion& r) {
+        save(root.filePath("region/" + name),
+             QByteArray(std::array<char, 4>{char(w), char(h), char(x), char(y)}.data(), 4) +
+                 makeRegionData(r));
+    };
+    region("ring", 40, 30, 3, -2, QRegion(0, 0, 40, 30) - QRegion(10, 8, 20, 14));
+    region("clipped", 20, 20, 60, 50, QRegion(-5, -5, 40, 12) + QRegion(2, 20, 30, 30));
+    QRegion dots;
+    for (int i = 0; i < 64; ++i)
+        dots += QRect(int(rng() % 60), int(rng() % 60), 1 + int(rng() % 3), 1);
+    region("dots", 60, 60, 0, 0, dots);
+
+    // Tray icons: a 16x16 1-bit mask and a 4-bit or 24-bit colour bitmap.
+    auto dib = [&](int bits, int colours) {
+        QByteArray b;
+        auto u32 = [&b](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                b.append(char(v >> (8 * i)));
+        };
+        for (std::uint32_t v : {40u, 16u, 16u, 1u | std::uint32_t(bits) << 16, 0u, 0u, 0u, 0u,
+                                std::uint32_t(colours), 0u})
+            u32(v);
+        for (int i = 0; i < colours; ++i)
+            u32(rng() & 0xFFFFFF);
+        for (int i = 0; i < (16 * bits + 31) / 32 * 4 * 16; ++i)
+            b.append(char(rng()));
+        return b;
+    };
+    for (int bits : {4, 24}) {
+        const QByteArray mask = dib(1, 2);
+        save(root.filePath(QStringLiteral("tray_icon/bits-%1").arg(bits)),
+             QByteArray(std::array<char, 2>{char(mask.size()), char(mask.size() >> 8)}.data(), 2) +
+                 mask + dib(bits, bits == 4 ? 16 : 0));
+    }
+
+    // The writer's choices: any bytes will do; a few lengths start it off.
+    for (int n : {16, 200, 2000}) {
+        QByteArray choices;
+        for (int i = 0; i < n; ++i)
+            choices.append(char(rng()));
+        save(root.filePath(QStringLiteral("writer/random-%1").arg(n)), choices);
+    }
     return 0;
 }
