@@ -1,12 +1,16 @@
 // Character files: open + first frame, decoding every image and decoding an
 // ADPCM sound, on alice (the benchmark character, when ../shared is present)
-// and on a generated character of about 4 MB; compressing, on HANZ.
+// and on a generated character of about 4 MB; compressing, on HANZ. Then files
+// made to hurt, at the bounds of limits.h: the costliest frame a file can ask
+// for (target: 50 ms), opening 8 MB files of tables that expand (target: 1 s)
+// and decoding every image of one that expands the most (acstool check).
 
 #include "Synthetic.h"
 
 #include "agent/format/Character.h"
 #include "agent/format/Compositor.h"
 #include "agent/format/Compression.h"
+#include "agent/format/Limits.h"
 #include "agent/format/Sound.h"
 #include "agent/format/Writer.h"
 
@@ -18,6 +22,7 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <random>
 
 using namespace agent::format;
 
@@ -175,6 +180,160 @@ void compressImages(benchmark::State& state, const QString& path) {
     state.SetBytesProcessed(std::int64_t(pixels) * state.iterations());
 }
 
+// --- crafted files ---------------------------------------------------------
+
+Character craftedCanvas(std::uint16_t width, std::uint16_t height) {
+    Character c;
+    c.width = width;
+    c.height = height;
+    for (int i = 0; i < 256; ++i)
+        c.palette.push_back(qRgb(i, i, i));
+    return c;
+}
+
+// The largest frame, drawing images of as many pixels as a frame may: short
+// runs of a few colours (slow to decode, not worth storing raw), and a last
+// one with a rectangle per pixel for the shape.
+const Character& worstFrameCharacter() {
+    static const Character c = [] {
+        const std::uint16_t w = 1920, h = 1200; // limits::MaxFramePixels
+        Character c = craftedCanvas(w, h);
+        const std::size_t n = limits::maxFrameBytes(w, h) / limits::imageBytes(w, h);
+        std::mt19937 rng(7);
+        Animation a;
+        a.name = QStringLiteral("Worst");
+        a.frames.emplace_back();
+        for (std::size_t k = 0; k < n; ++k) {
+            Bitmap b{w, h, std::vector<std::uint8_t>(limits::imageBytes(w, h))};
+            for (std::size_t i = 0; i < b.pixels.size();) {
+                const std::size_t run = 1 + rng() % 6;
+                const std::uint8_t v = std::uint8_t(rng() % 4);
+                for (std::size_t j = 0; j < run && i < b.pixels.size(); ++j, ++i)
+                    b.pixels[i] = k + 1 < n ? v : std::uint8_t((i / w + i) % 2);
+            }
+            a.frames[0].images.push_back({std::uint32_t(c.addImage(std::move(b))), 0, 0});
+        }
+        c.animations.push_back(std::move(a));
+        return Character::fromBytes(writeCharacter(c), QStringLiteral("worst-frame.acs"));
+    }();
+    return c;
+}
+
+void worstFrame(benchmark::State& state, bool cached) {
+    const Character& c = worstFrameCharacter();
+    const Frame& f = c.animations[0].frames[0];
+    for (auto _ : state) {
+        if (!cached)
+            c.clearImageCache();
+        benchmark::DoNotOptimize(composeFrame(c, f).constBits());
+        benchmark::DoNotOptimize(frameShape(c, f).rectCount());
+    }
+    state.counters["images"] = double(f.images.size());
+}
+
+// About 8 MB of tables that expand when read.
+QByteArray crafted8MB(const char* kind) {
+    Character c = craftedCanvas(128, 128);
+    c.addImage(Bitmap{1, 1, std::vector<std::uint8_t>(4, 1)});
+    const std::string k = kind;
+    if (k == "placements") { // 16 frames of 65535 images each, cut to 64 when read
+        Animation a;
+        a.name = QStringLiteral("A");
+        a.frames.assign(16, Frame{});
+        for (Frame& f : a.frames)
+            f.images.assign(limits::MaxFrameImages, FrameImage{0, 0, 0});
+        c.animations.push_back(std::move(a));
+        QByteArray bytes = writeCharacter(c);
+        // Rewrite the animation block by hand with 65535 images a frame.
+        QByteArray block(11, '\0');
+        block[4] = 2;
+        block[9] = 16;
+        for (int f = 0; f < 16; ++f) {
+            block += QByteArray("\xFF\xFF", 2) + QByteArray(65535 * 8, '\0');
+            block += QByteArray("\xFF\xFF\x0A\x00\xFF\xFF\0\0", 8);
+        }
+        const qsizetype table = qsizetype(std::uint8_t(bytes[12])) |
+                                qsizetype(std::uint8_t(bytes[13])) << 8 |
+                                qsizetype(std::uint8_t(bytes[14])) << 16;
+        const std::uint32_t at = std::uint32_t(bytes.size()), size = std::uint32_t(block.size());
+        for (int i = 0; i < 4; ++i) {
+            bytes[table + 12 + i] = char(at >> (8 * i));
+            bytes[table + 16 + i] = char(size >> (8 * i));
+        }
+        return bytes + block;
+    }
+    Animation a;
+    a.name = QStringLiteral("A");
+    if (k == "frames") { // 7 animations of 65535 frames
+        a.frames.assign(65535, Frame{{{0, 0, 0}}, NoSound, 10, -1, {}, {}});
+        for (int i = 0; i < 7; ++i)
+            c.animations.push_back(a);
+    } else { // "names": 120,000 animations, two states naming 60,000 each
+        c.states = {State{QStringLiteral("Showing"), {}}, State{QStringLiteral("Hiding"), {}}};
+        for (int i = 0; i < 120000; ++i) {
+            a.name = QStringLiteral("Anim%1").arg(i);
+            c.animations.push_back(a);
+            c.states[std::size_t(i % 2)].animations.append(a.name);
+        }
+    }
+    return writeCharacter(c);
+}
+
+void openCrafted(benchmark::State& state, const char* kind) {
+    const QByteArray bytes = crafted8MB(kind);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Character::fromBytes(bytes, QStringLiteral("c.acs")).animations);
+    state.counters["file_MB"] = double(bytes.size()) / 1e6;
+}
+
+// 8 MB of the largest images, each a single colour: the most a file's pixels
+// can expand. acstool check decodes every one.
+void decodeEveryMostExpandingImage(benchmark::State& state) {
+    Character c = craftedCanvas(1920, 1200);
+    c.addImage(Bitmap{1920, 1200, std::vector<std::uint8_t>(limits::imageBytes(1920, 1200), 3)});
+    QByteArray one = writeCharacter(c);
+    // Repeat the image's block until the file is 8 MB; one table entry each.
+    const qsizetype table = qsizetype(std::uint8_t(one[20])) |
+                            qsizetype(std::uint8_t(one[21])) << 8 |
+                            qsizetype(std::uint8_t(one[22])) << 16;
+    auto u32 = [&one](qsizetype at) {
+        return std::uint32_t(std::uint8_t(one[at])) |
+               std::uint32_t(std::uint8_t(one[at + 1])) << 8 |
+               std::uint32_t(std::uint8_t(one[at + 2])) << 16;
+    };
+    const QByteArray block = one.mid(u32(table + 4), u32(table + 8));
+    QByteArray bytes = one.left(table), entries;
+    std::uint32_t n = 0;
+    for (; bytes.size() + qsizetype(block.size()) < (8 << 20) - 12 * qsizetype(n); ++n) {
+        entries += QByteArray(12, '\0');
+        for (int i = 0; i < 4; ++i) {
+            entries[12 * n + i] = char(std::uint32_t(bytes.size()) >> (8 * i));
+            entries[12 * n + 4 + i] = char(std::uint32_t(block.size()) >> (8 * i));
+        }
+        bytes += block;
+    }
+    const std::uint32_t at = std::uint32_t(bytes.size()), size = 4 + 12 * n;
+    bytes += QByteArray(reinterpret_cast<const char*>(&n), 4) + entries; // little-endian host
+    const std::uint32_t sounds = std::uint32_t(bytes.size()), four = 4;
+    bytes += QByteArray(4, '\0'); // an empty sound table
+    for (int i = 0; i < 4; ++i) {
+        bytes[20 + i] = char(at >> (8 * i));
+        bytes[24 + i] = char(size >> (8 * i));
+        bytes[28 + i] = char(sounds >> (8 * i));
+        bytes[32 + i] = char(four >> (8 * i));
+    }
+    const Character r = Character::fromBytes(bytes, QStringLiteral("expands.acs"));
+    std::size_t pixels = 0;
+    for (auto _ : state) {
+        pixels = 0;
+        for (std::size_t i = 0; i < r.imageCount(); ++i)
+            pixels += r.bitmap(i).pixels.size();
+    }
+    state.counters["file_MB"] = double(bytes.size()) / 1e6;
+    state.counters["pixel_GB"] = double(pixels) / 1e9;
+    state.counters["cache_MB"] = double(r.cachedImageBytes()) / 1e6;
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(openAndFirstFrame, alice, shared("alice.acs"))->Unit(benchmark::kMillisecond);
@@ -184,5 +343,11 @@ BENCHMARK_CAPTURE(decodeAllImages, Generated4MB, generated())->Unit(benchmark::k
 BENCHMARK_CAPTURE(decodeVersusZlib, alice, shared("alice.acs"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeAdpcmSound, alice, shared("alice.acs"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(compressImages, HANZ, shared("HANZ.ACS"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(worstFrame, decoded, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(worstFrame, cached, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(openCrafted, placements, "placements")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(openCrafted, frames, "frames")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(openCrafted, names, "names")->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeEveryMostExpandingImage)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();
