@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test sanitize fuzz bench clean
+.PHONY: all deps configure build run test sanitize soak fuzz bench clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: deps build
 
 sanitize: deps
 	scripts/sanitize
+
+# A day of use in a minute (make test runs one simulated hour of it).
+soak: deps build
+	QT_QPA_PLATFORM=offscreen SOAK_HOURS=24 $(BUILD)/bin/soak_test
 
 fuzz: deps
 	scripts/fuzz-long

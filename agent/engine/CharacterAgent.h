@@ -83,6 +83,7 @@ class CharacterAgent : public QObject {
     int balloonLines() const;
     int balloonCharsPerLine() const;
     bool busy() const { return current_.has_value() || !queue_.empty(); }
+    std::size_t queuedRequests() const { return queue_.size(); }
     QString currentAnimationName() const;
 
     void setIdleSchedule(IdleSchedule schedule) { idle_ = schedule; }

@@ -21,7 +21,7 @@ namespace agent::view {
 
 struct AgentService::Loaded {
     std::shared_ptr<format::Character> character;
-    engine::QtClock clock;
+    std::unique_ptr<engine::Clock> clock;
     engine::SeededRandom random{static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch())};
     std::unique_ptr<engine::CharacterAgent> agent;
     std::unique_ptr<CharacterWindow> window;
@@ -78,6 +78,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
                                      .arg(characterId)
                                      .toStdString());
     auto loaded = std::make_unique<Loaded>();
+    loaded->clock = clocks_ ? clocks_() : std::make_unique<engine::QtClock>();
     try {
         loaded->character = std::make_shared<format::Character>(format::Character::open(path));
     } catch (const std::exception& e) {
@@ -86,7 +87,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
                                      .toStdString());
     }
     loaded->agent =
-        std::make_unique<engine::CharacterAgent>(characterId, loaded->character, loaded->clock,
+        std::make_unique<engine::CharacterAgent>(characterId, loaded->character, *loaded->clock,
                                                  loaded->random, synthesizer_.get(), options_);
     engine::CharacterAgent& agent = *loaded->agent;
     loaded->window = std::make_unique<CharacterWindow>(agent, options_);

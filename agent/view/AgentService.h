@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 
@@ -46,6 +48,11 @@ class AgentService : public QObject {
     void setOptionsVisible(bool visible);
     engine::Options& options() { return options_; }
 
+    // Each character loaded from here on runs on a clock from this factory
+    // instead of the desktop's (scripted runs: a day in a minute).
+    using ClockFactory = std::function<std::unique_ptr<engine::Clock>()>;
+    void setClockFactory(ClockFactory factory) { clocks_ = std::move(factory); }
+
   signals:
     void command(const QString& characterId, const QString& name);
     void doubleClicked(const QString& characterId, int button, int shift, int x, int y);
@@ -62,6 +69,7 @@ class AgentService : public QObject {
     bool showTip();
 
     engine::Options options_;
+    ClockFactory clocks_;
     std::unique_ptr<speech::Synthesizer> synthesizer_;
     std::unique_ptr<SoundPlayer> sounds_;
     std::unique_ptr<OptionsDialog> optionsDialog_;

@@ -48,6 +48,10 @@ class EngineControlImpl final : public Control,
                                 public agentctl::Characters,
                                 public agentctl::PropertySheet {
   public:
+    explicit EngineControlImpl(
+        std::function<std::unique_ptr<agent::view::AgentService>()> makeService = {})
+        : makeService_(std::move(makeService)) {}
+
     void SetConnected(bool connected) override {
         if (!connected) {
             characters_.clear();
@@ -56,7 +60,7 @@ class EngineControlImpl final : public Control,
         }
         if (service_)
             return;
-        service_ = std::make_unique<agent::view::AgentService>();
+        service_ = makeService_ ? makeService_() : std::make_unique<agent::view::AgentService>();
         connect(service_.get(), &agent::view::AgentService::command, this,
                 [this](const QString&, const QString& name) { emit Command(UserInput{name}); });
         connect(service_.get(), &agent::view::AgentService::doubleClicked, this,
@@ -98,6 +102,7 @@ class EngineControlImpl final : public Control,
             fail(QStringLiteral("the character engine is not connected"));
     }
 
+    std::function<std::unique_ptr<agent::view::AgentService>()> makeService_;
     std::unique_ptr<agent::view::AgentService> service_;
     std::map<QString, std::shared_ptr<EngineCharacter>> characters_;
 };
@@ -106,6 +111,11 @@ class EngineControlImpl final : public Control,
 
 std::unique_ptr<Control> CreateEngineControl() {
     return std::make_unique<EngineControlImpl>();
+}
+
+std::unique_ptr<Control>
+CreateEngineControl(std::function<std::unique_ptr<agent::view::AgentService>()> makeService) {
+    return std::make_unique<EngineControlImpl>(std::move(makeService));
 }
 
 } // namespace parlavox::agentctl

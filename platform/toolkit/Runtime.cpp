@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <malloc.h>
+
 namespace parlavox::toolkit {
 
 namespace {
@@ -155,6 +157,13 @@ int16_t CInt(double value) {
         throw std::overflow_error("Overflow: " + std::to_string(value) +
                                   " does not fit a 16-bit integer");
     return static_cast<int16_t>(whole);
+}
+
+void ReturnLargeBlocksToSystem() {
+    // glibc raises its mmap threshold after the first large free, after which
+    // big blocks come from the heap and its freed pages stay resident.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
 }
 
 } // namespace parlavox::toolkit

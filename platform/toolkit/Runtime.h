@@ -52,6 +52,11 @@ uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size);
 // program's data folder, beside the executable's bin/.
 QString DataFolder();
 
+// Large blocks (a pasted megabyte of text, a long utterance) go back to the
+// system when freed, so a program that runs all day does not keep its peak.
+// Call once at start, before the work begins.
+void ReturnLargeBlocksToSystem();
+
 // Seams for tests and for the shell that embeds the toolkit.
 struct Hooks {
     std::function<void(const QString& prompt, int style)> msgBox; // default: QMessageBox
