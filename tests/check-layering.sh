@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The engine's folders depend one way only: a folder may include itself and
+# the folders below it, never one beside or above it.
+#
+#   format  <-  speech  <-  engine  <-  view
+#                  ^                     |
+#                  +----  listen  <------+
+#
+# Levels: format 0, speech 1, engine and listen 2, view 3. Includes written
+# relative to the file ("Character.h") stay in their own folder; includes
+# through the project root ("agent/format/Character.h") are checked here.
+#   check-layering.sh SOURCE_DIR
+set -u
+cd "$1/agent" || exit 2
+level() {
+    case $1 in
+    format) echo 0 ;; speech) echo 1 ;; engine | listen) echo 2 ;; view) echo 3 ;; *) echo "" ;;
+    esac
+}
+bad=0
+for dir in format speech engine listen view; do
+    own=$(level "$dir")
+    while IFS=: read -r file line target; do
+        [ "$target" = "$dir" ] && continue
+        theirs=$(level "$target")
+        if [ -z "$theirs" ] || [ "$theirs" -ge "$own" ]; then
+            echo "agent/$file:$line: $dir includes agent/$target, which is not below it"
+            bad=1
+        fi
+    done < <(grep -rnoE '^#include "agent/[a-z]+/' "$dir" | sed -E 's|^([^:]+):([0-9]+):#include "agent/([a-z]+)/|\1:\2:\3|')
+    # Nothing in the engine reaches into the program.
+    if grep -rnE '^#include "(platform|windows|startup|behaviours)/' "$dir"; then
+        bad=1
+    fi
+done
+[ "$bad" = 0 ] && echo "layering: every include under agent/ points down"
+exit "$bad"
