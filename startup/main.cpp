@@ -2,6 +2,7 @@
 // the start-up window and runs the event loop.
 
 #include "platform/agent/EngineControl.h"
+#include "platform/toolkit/Platform.h"
 #include "platform/toolkit/Runtime.h"
 #include "platform/toolkit/SingleInstance.h"
 #include "windows/Forms.h"
@@ -11,7 +12,19 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
+    // Before the application exists: Qt reads its platform when it is created.
+    const auto choice = parlavox::toolkit::ChoosePlatform(parlavox::toolkit::CurrentEnvironment(),
+                                                          parlavox::toolkit::X11Answers);
+    if (!choice.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(choice.error));
+        return 1;
+    }
+    if (!choice.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", choice.platform.toUtf8());
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(parlavox::toolkit::AppTitle());
     QApplication::setApplicationVersion(QStringLiteral(PARLAVOX_VERSION));

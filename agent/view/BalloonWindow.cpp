@@ -20,6 +20,8 @@ BalloonWindow::BalloonWindow(engine::CharacterAgent& agent, QWidget& character,
     setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Transparent outside the outline, for compositors that ignore X11 shapes.
+    setAttribute(Qt::WA_TranslucentBackground);
     const auto& c = agent.character();
     foreground_ = Qt::black;
     background_ = QColor(255, 255, 225);

@@ -8,22 +8,92 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace agent::view {
 
+namespace {
+
+// The character stays above other windows, where it was put. A window manager
+// that cannot keep a window above the others (XWayland's under Weston) also
+// places utility windows where it likes, ignores later moves and draws a
+// shadow around them; there the character is left unmanaged.
+bool managerKeepsAbove() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return true;
+    // xcb hands replies over to be freed with free().
+    auto atom = [c](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> r(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr),
+            &std::free);
+        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    const xcb_atom_t supported = atom("_NET_SUPPORTED"), above = atom("_NET_WM_STATE_ABOVE");
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> list(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 1024),
+                               nullptr),
+        &std::free);
+    if (!list || list->format != 32)
+        return false;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(list.get()));
+    const int count = xcb_get_property_value_length(list.get()) / int(sizeof(xcb_atom_t));
+    return above != XCB_ATOM_NONE && std::find(atoms, atoms + count, above) != atoms + count;
+}
+
+// Whether a compositing manager draws the windows (on X11 it owns the
+// _NET_WM_CM_S0 selection; XWayland's window manager does too).
+bool compositorRunning() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    static constexpr char name[] = "_NET_WM_CM_S0";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr),
+        &std::free);
+    if (!atom)
+        return false;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr),
+        &std::free);
+    return owner && owner->owner != XCB_NONE;
+}
+
+} // namespace
+
 CharacterWindow::CharacterWindow(engine::CharacterAgent& agent, const engine::Options& options)
     : agent_(agent), options_(options) {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                   Qt::NoDropShadowWindowHint);
+    Qt::WindowFlags flags =
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
+    if (!managerKeepsAbove())
+        flags |= Qt::X11BypassWindowManagerHint;
+    setWindowFlags(flags);
+    // Transparent where the shape is: a compositor that ignores X11 shapes
+    // (XWayland's) still shows only the character.
+    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(agent.character().locale() ? agent.character().locale()->name : agent.id());
     setFocusPolicy(Qt::StrongFocus);
     updateScale();
+    composited_ = compositorRunning();
     connect(&agent_, &engine::CharacterAgent::frameChanged, this, &CharacterWindow::refresh);
     connect(&agent_, &engine::CharacterAgent::visibleChanged, this, [this](bool visible) {
         if (visible) {
+            composited_ = compositorRunning();
             refresh();
             show();
             raise();
@@ -74,7 +144,17 @@ void CharacterWindow::refresh() {
         shape_ = scaled;
     }
     // An empty mask would show the whole window; keep one pixel instead.
-    setMask(shape_.isEmpty() ? QRegion(0, 0, 1, 1) : shape_);
+    const QRegion mask = shape_.isEmpty() ? QRegion(0, 0, 1, 1) : shape_;
+    if (composited_ && isVisible()) {
+        // X11 draws only inside the shape, and XWayland's compositor shows the
+        // whole window as drawn: the new frame is drawn while the old shape
+        // still lets it clear what the old frame left, then the shape shrinks.
+        setMask(this->mask() | mask);
+        repaint();
+        setMask(mask);
+        return;
+    }
+    setMask(mask);
     update();
 }
 
@@ -83,6 +163,9 @@ void CharacterWindow::paintEvent(QPaintEvent*) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.fillRect(rect(), Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Only what the shape lets through: its region data may leave out pixels
+    // of the images, and a compositor that ignores the shape would show them.
+    p.setClipRegion(shape_);
     QImage image = picture_;
     image.setDevicePixelRatio(devicePixelRatioF() / scale_);
     p.drawImage(QPoint(0, 0), image);

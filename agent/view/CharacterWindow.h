@@ -52,6 +52,7 @@ class CharacterWindow : public QWidget {
     QImage picture_;
     QRegion shape_;
     int scale_ = 1;
+    bool composited_ = false; // a compositor shows the window's transparency
     bool dragging_ = false;
     QPoint dragOffset_;
 };

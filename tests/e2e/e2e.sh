@@ -11,7 +11,6 @@ log=""
 . "$(dirname "$0")/lib.sh"
 log=$work/requests.log
 HANZ=Hanz # the window's name: the character's own
-start_screen || fail "no X server"
 
 # Milliseconds of loud audio (10 ms windows above a low threshold) in a raw
 # 16-bit mono recording at 16 kHz.
@@ -28,23 +27,52 @@ start() {
 }
 # Non-black pixels in a rectangle of the last screenshot.
 lit() { convert "$work/screen.png" -crop "$1" +repage -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
-# Sets PX, PY to a point of the character that is solid now: the lit pixel
-# with the most lit neighbours, since an invisible man is mostly holes and a
-# click on a hole falls through to the desktop.
-solid_point() {
-    screenshot
-    read -r PX PY < <(convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage txt:- |
+# Prints x y, within rectangle $2 of picture $1, of the lit (non-black) pixel
+# with the most lit neighbours.
+densest() {
+    convert "$1" -crop "$2" +repage txt:- |
         awk -F'[,: ]+' 'NR > 1 && $0 !~ /#000000/ { x[n] = $1; y[n] = $2; n++ }
             END { best = -1
                   for (i = 0; i < n; i++) { c = 0
                       for (j = 0; j < n; j++) if ((x[i]-x[j])^2 <= 9 && (y[i]-y[j])^2 <= 9) c++
                       if (c > best) { best = c; bx = x[i]; by = y[i] } }
-                  print bx, by }')
+                  print bx, by }'
+}
+# Sets PX, PY to a point of the character that is solid now, since an
+# invisible man is mostly holes and a click on a hole falls through to the desktop.
+solid_point() {
+    screenshot
+    read -r PX PY < <(densest "$work/screen.png" "${WIDTH}x${HEIGHT}+${X}+${Y}")
     [ -n "${PY:-}" ] || fail "nothing of the character is on screen at ${X},${Y}"
     PX=$((X + PX)) PY=$((Y + PY))
 }
+# Opens the pop-up menu on a solid point of the character. The point is found
+# on one frame and clicked on a later one, which may have a hole there; a
+# person would simply click again.
+menu_on_character() {
+    for _ in 1 2 3; do
+        solid_point
+        open_menu "$PX" "$PY" && return 0
+    done
+    fail "no pop-up menu on the character"
+}
+
 # Requests logged after the first line matching $1.
 requests_after() { sed -n "/$1/,\$p" "$log" | sed -n 's/^agent.request: //p'; }
+
+# Double-clicks at PX, PY: the character stops, may play one random animation
+# and says the main window's text.
+double_click_says_hello() {
+    xdotool mousemove "$PX" "$PY" click --repeat 2 --delay 80 1
+    sleep 1
+    got=$(requests_after 'Commands.Add "BYE"' | grep -v '^Commands' | grep -v '^Show$')
+    plays=$(echo "$got" | grep -c '^Play ')
+    rest=$(echo "$got" | grep -v '^Play ')
+    expected=$'StopAll\nBalloon.Style 0\nSpeak "\\Spd=150\\\\Pit=150\\Hello there!"'
+    [ "$rest" = "$expected" ] || fail "double-click requests were: $got"
+    [ "$plays" -le 1 ] || fail "$plays random animations for one double-click"
+    echo "$got" | head -1 | grep -qx StopAll || fail "StopAll did not come first"
+}
 
 # The shared character $1 must be there; without the folder the test skips.
 need() {
@@ -95,7 +123,73 @@ choose_file() {
     xdotool key Return
 }
 
+if [ "$scenario" = wayland ]; then
+    start_screen 1300x820 || fail "no X server"
+    need HANZ.ACS
+    for p in weston Xwayland; do
+        command -v $p >/dev/null || fail "no $p: scripts/install-deps installs it"
+    done
+    # Without Qt's Wayland platform Qt would fall back to X11 by itself, and
+    # this would prove nothing.
+    [ -n "$(find /usr/lib/*/qt6/plugins/platforms -name 'libqwayland-*.so' 2>/dev/null)" ] ||
+        fail "no Qt Wayland platform plugin (qt6-wayland): scripts/install-deps installs it"
+    unset QT_QPA_PLATFORM
+    # A Wayland session without XWayland: a clear message, not a broken character.
+    out=$(env -u DISPLAY WAYLAND_DISPLAY=wayland-none XDG_SESSION_TYPE=wayland HOME=$work \
+        timeout 10 "$bin/parlavox" 2>&1)
+    status=$?
+    [ $status != 0 ] && [ $status != 124 ] || fail "exit status $status without X11 in a Wayland session"
+    grep -q "X11" <<<"$out" || fail "no word of X11 without it: $out"
+    start_wayland || { echo "skipped: weston cannot start a Wayland desktop with XWayland here"
+        cat "$work/weston.log" 2>/dev/null; exit 77; }
+else
+    start_screen || fail "no X server"
+fi
+
 case $scenario in
+wayland)
+    sleep 1 # the desktop's background and panel
+    screenshot && mv "$work/screen.png" "$work/before.png"
+    DISPLAY=$xwl start
+    DISPLAY=$xwl window "Open Agent Character" >/dev/null || fail "the file dialog did not open in XWayland"
+    xdotool type --delay 2 "$chars/HANZ.ACS"
+    xdotool key Return
+    id=$(DISPLAY=$xwl window "^$HANZ$") || fail "the character did not appear as an X11 window"
+    sleep 1.5 # the Show animation
+    xinfo() { DISPLAY=$xwl xwininfo -id "$id" "$@"; }
+    eval "$(xinfo | awk -F: '/Absolute upper-left X/ { print "X=" $2 }
+        /Absolute upper-left Y/ { print "Y=" $2 } / Width:/ { print "WIDTH=" $2 }
+        / Height:/ { print "HEIGHT=" $2 }' | tr -d ' ')"
+    # Where the engine puts a new character: the lower right, a tenth of the
+    # screen in from its edges (1280x800, no panels reserved for X11).
+    [ "$X,$Y" = "$((1279 - WIDTH - 128)),$((799 - HEIGHT - 80))" ] ||
+        fail "the character is at $X,$Y, not where it asked to be"
+    # The picture counts when the shape stood still around it.
+    extents() { xinfo -shape | sed -n 's/.*Window shape extents: *//p'; }
+    for _ in $(seq 20); do
+        extents=$(extents)
+        screenshot
+        [ "$(extents)" = "$extents" ] && break
+    done
+    read -r SW SH SX SY < <(tr 'x+' '  ' <<<"$extents")
+    [ -n "${SY:-}" ] && [ $((SW * SH)) -lt $((WIDTH * HEIGHT)) ] ||
+        fail "the window is not shaped: extents '$extents' of ${WIDTH}x${HEIGHT}"
+    # What changed on screen, white on black: the character and nothing else.
+    (cd "$work" && compare -fuzz 2% before.png screen.png -compose src -highlight-color white \
+        -lowlight-color black changed.png 2>/dev/null)
+    changed() { convert "$work/changed.png" -crop "$1" +repage -format '%[fx:round(mean*w*h)]' info:; }
+    inside=$(changed "${SW}x${SH}+$((X + SX))+$((Y + SY))")
+    window=$(changed "${WIDTH}x${HEIGHT}+${X}+${Y}")
+    ring=$(($(changed "$((WIDTH + 32))x$((HEIGHT + 32))+$((X - 16))+$((Y - 16))") - window))
+    [ "$inside" -gt 500 ] || fail "only $inside pixels of the character on screen at $X,$Y"
+    [ "$window" = "$inside" ] || fail "$((window - inside)) pixels drawn outside the character's shape"
+    [ "$ring" = 0 ] || fail "$ring pixels changed around the character's window (a frame or shadow)"
+    # A solid point: the changed pixel with the most changed neighbours.
+    read -r PX PY < <(densest "$work/changed.png" "${WIDTH}x${HEIGHT}+${X}+${Y}")
+    PX=$((X + PX)) PY=$((Y + PY))
+    double_click_says_hello
+    echo "Hanz at $X,$Y ${WIDTH}x${HEIGHT}, shape $extents, $inside pixels drawn, double-clicked at $PX,$PY"
+    ;;
 cancel)
     start
     window "Open Agent Character" >/dev/null || fail "the file dialog did not open"
@@ -116,18 +210,9 @@ hanz)
     inside=$(lit "${WIDTH}x${HEIGHT}+${X}+${Y}")
     [ "$inside" -gt 800 ] || fail "only $inside character pixels on screen at ${X},${Y}"
     solid_point
-    xdotool mousemove "$PX" "$PY" click --repeat 2 --delay 80 1
-    sleep 1
-    got=$(requests_after 'Commands.Add "BYE"' | grep -v '^Commands' | grep -v '^Show$')
-    plays=$(echo "$got" | grep -c '^Play ')
-    rest=$(echo "$got" | grep -v '^Play ')
-    expected=$'StopAll\nBalloon.Style 0\nSpeak "\\Spd=150\\\\Pit=150\\Hello there!"'
-    [ "$rest" = "$expected" ] || fail "double-click requests were: $got"
-    [ "$plays" -le 1 ] || fail "$plays random animations for one double-click"
-    echo "$got" | head -1 | grep -qx StopAll || fail "StopAll did not come first"
+    double_click_says_hello
     # The pop-up menu: the program's six commands first; the sixth ends it.
-    solid_point
-    open_menu "$PX" "$PY"
+    menu_on_character
     choose_entry 6
     ended
     [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
@@ -190,8 +275,7 @@ listen-menu)
     hanz_with_microphone "What time is it"
     # "Listen" on the pop-up menu, below the program's six commands; speech
     # outside the commands is turned down, and the tip says so.
-    solid_point
-    open_menu "$PX" "$PY"
+    menu_on_character
     lines=$(wc -l <"$log")
     choose_entry 7
     wait_log 'State::Listening' "$lines" || fail "Listen did not start listening"
@@ -210,8 +294,7 @@ second-start)
     id=$(window "^$HANZ$") || fail "the character did not appear"
     eval "$(xdotool getwindowgeometry --shell "$id")"
     sleep 1.5 # the Show animation
-    solid_point
-    open_menu "$PX" "$PY"
+    menu_on_character
     choose_entry 8 # the six commands, Listen, Hide
     for _ in $(seq 50); do
         xdotool search --onlyvisible --name "^$HANZ$" >/dev/null 2>&1 || break

@@ -3,23 +3,49 @@
 # person's actions are written with. Source it after setting `log`.
 work=$(mktemp -d)
 display=":$((90 + RANDOM % 400))"
-pid=""; xvfb=""; pulse=""; parec=""
+pid=""; xvfb=""; pulse=""; parec=""; weston=""
 
 cleanup() {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
     [ -n "$parec" ] && kill "$parec" 2>/dev/null
     [ -n "$pulse" ] && kill "$pulse" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    [ -n "$weston" ] && kill "$weston" 2>/dev/null && wait "$weston" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- log:"; cat "${log:-/dev/null}" 2>/dev/null; exit 1; }
 
 start_screen() {
-    Xvfb "$display" -screen 0 1280x800x24 -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
+    Xvfb "$display" -screen 0 "${1:-1280x800}x24" -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
     xvfb=$!
     export DISPLAY=$display
     for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+
+# A Wayland desktop on the private screen: weston, whose X11 backend gives it
+# a seat with a real pointer and keyboard, runs XWayland and announces its X
+# display in its log. XWL is that display; WAYLAND_DISPLAY is set as a Wayland
+# session sets it. Input still goes to the screen (DISPLAY), as a person's
+# would, and the screen's framebuffer is the compositor's picture. The screen
+# is a little larger than weston's 1280x800 window: the pointer has to enter
+# that window before weston follows it.
+start_wayland() {
+    export XDG_RUNTIME_DIR=$work WAYLAND_DISPLAY=e2e-wayland
+    weston --backend=x11-backend.so --use-pixman --xwayland --width=1280 --height=800 \
+        --socket="$WAYLAND_DISPLAY" --log="$work/weston.log" >"$work/weston.out" 2>&1 &
+    weston=$!
+    for _ in $(seq 100); do
+        kill -0 "$weston" 2>/dev/null || return 1
+        xwl=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" 2>/dev/null)
+        # The first X client starts XWayland.
+        if [ -n "$xwl" ] && DISPLAY=$xwl xdotool getmouselocation >/dev/null 2>&1; then
+            xdotool mousemove 1290 810 sleep 0.2 mousemove 640 400
+            return 0
+        fi
+        sleep 0.1
+    done
     return 1
 }
 
@@ -50,16 +76,19 @@ ended() {
 screenshot() { convert "xwd:$work/Xvfb_screen0" "$work/screen.png"; }
 
 # Right-clicks at X Y and waits until the pop-up menu is up: on a busy machine
-# keys typed before it maps would be lost.
+# keys typed before it maps would be lost. Fails when no menu came up.
 open_menu() {
     local before
     before=$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)
     xdotool mousemove "$1" "$2" click 3
     for _ in $(seq 50); do
-        [ "$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)" -gt "$before" ] && break
+        if [ "$(xdotool search --onlyvisible --class parlavox 2>/dev/null | wc -l)" -gt "$before" ]; then
+            sleep 0.4
+            return 0
+        fi
         sleep 0.1
     done
-    sleep 0.4
+    return 1
 }
 
 # Chooses the Nth entry of the open pop-up menu with the keyboard.
