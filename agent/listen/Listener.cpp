@@ -227,7 +227,9 @@ namespace {
 std::vector<std::int16_t> readSamples(QIODevice* io) {
     const QByteArray bytes = io->readAll();
     std::vector<std::int16_t> chunk(static_cast<std::size_t>(bytes.size()) / sizeof(std::int16_t));
-    std::memcpy(chunk.data(), bytes.constData(), chunk.size() * sizeof(std::int16_t));
+    // A wake-up with nothing to read leaves both pointers null: no copy.
+    if (!chunk.empty())
+        std::memcpy(chunk.data(), bytes.constData(), chunk.size() * sizeof(std::int16_t));
     return chunk;
 }
 } // namespace
