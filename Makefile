@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test sanitize soak fuzz bench clean
+.PHONY: all deps configure build run test sanitize soak fuzz bench deb clean
 
 all: build
 
@@ -40,6 +40,10 @@ bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DPARLAVOX_BENCH=ON
 	cmake --build $(BUILD)-bench -j$(JOBS) --target benchmarks
 	scripts/run-benchmarks $(BUILD)-bench
+
+# The Debian package: $(BUILD)/parlavox_<version>_amd64.deb.
+deb: deps build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-sanitize
