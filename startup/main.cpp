@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     if (!choice.platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", choice.platform.toUtf8());
 
+    parlavox::toolkit::ReturnLargeBlocksToSystem();
     QApplication app(argc, argv);
     QApplication::setApplicationName(parlavox::toolkit::AppTitle());
     QApplication::setApplicationVersion(QStringLiteral(PARLAVOX_VERSION));
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
         }
     });
 
-    parlavox::agentctl::SetControlFactory(&parlavox::agentctl::CreateEngineControl);
+    parlavox::agentctl::SetControlFactory([] { return parlavox::agentctl::CreateEngineControl(); });
     parlavox::toolkit::Dispatch([] { parlavox::frmSplash().Show(); });
     const int status =
         parlavox::toolkit::Ending() ? parlavox::toolkit::ExitStatus() : QApplication::exec();
