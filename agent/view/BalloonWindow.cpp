@@ -5,6 +5,9 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTransform>
+
+#include <cmath>
 
 namespace agent::view {
 
@@ -101,21 +104,40 @@ void BalloonWindow::refresh() {
         lineCount = std::min<int>(maxLines, std::max<int>(1, whole.size()));
     }
     body_ = QSize(textWidth + 2 * kPadding, lineCount * fm.lineSpacing() + 2 * kPadding);
-    setFixedSize(body_.width() + 1, body_.height() + kTail + 1);
+    // Drawn at one pixel per character pixel and scaled by a whole factor on
+    // dense screens, like the character, so its shape is the picture's.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const double dpr = screen ? screen->devicePixelRatio() : 1.0;
+    scale_ = std::max(1, int(std::floor(dpr)));
+    const QSize pixels(body_.width() + 1, body_.height() + kTail + 1);
+    setFixedSize(int(std::ceil(pixels.width() * scale_ / dpr)),
+                 int(std::ceil(pixels.height() * scale_ / dpr)));
     place();
-
-    QBitmap mask(size());
-    mask.fill(Qt::color0);
-    {
-        QPainter p(&mask);
-        p.setBrush(Qt::color1);
-        p.setPen(QPen(Qt::color1, 2));
-        p.drawPath(outline());
-    }
-    setMask(mask);
+    tailX_ = int(tailX_ * dpr / scale_);
+    draw(pixels);
+    const QRegion shape(QBitmap::fromImage(picture_.createAlphaMask()));
+    setMask(QTransform::fromScale(scale_ / dpr, scale_ / dpr).map(shape));
     show();
     raise();
     update();
+}
+
+void BalloonWindow::draw(QSize pixels) {
+    picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    picture_.fill(Qt::transparent);
+    QPainter p(&picture_);
+    // No antialiasing on the outline: a pixel is the balloon's or the desktop's.
+    p.setPen(QPen(border_, 1));
+    p.setBrush(background_);
+    p.drawPath(outline());
+    p.setFont(font_);
+    p.setPen(foreground_);
+    const QFontMetrics fm(font_);
+    int y = (above_ ? 0 : kTail) + kPadding + fm.ascent();
+    for (const QString& line : lines_) {
+        p.drawText(kPadding, y, line);
+        y += fm.lineSpacing();
+    }
 }
 
 void BalloonWindow::place() {
@@ -152,18 +174,10 @@ QPainterPath BalloonWindow::outline() const {
 
 void BalloonWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(border_, 1));
-    p.setBrush(background_);
-    p.drawPath(outline());
-    p.setFont(font_);
-    p.setPen(foreground_);
-    const QFontMetrics fm(font_);
-    int y = (above_ ? 0 : kTail) + kPadding + fm.ascent();
-    for (const QString& line : lines_) {
-        p.drawText(kPadding, y, line);
-        y += fm.lineSpacing();
-    }
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    QImage image = picture_;
+    image.setDevicePixelRatio(devicePixelRatioF() / scale_);
+    p.drawImage(QPoint(0, 0), image);
 }
 
 void BalloonWindow::mousePressEvent(QMouseEvent*) {

@@ -6,6 +6,7 @@
 #include "agent/engine/CharacterAgent.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainterPath>
 #include <QWidget>
 
@@ -32,6 +33,7 @@ class BalloonWindow : public QWidget {
   private:
     void refresh();
     void place();
+    void draw(QSize pixels);
     QPainterPath outline() const;
 
     engine::CharacterAgent& agent_;
@@ -43,6 +45,8 @@ class BalloonWindow : public QWidget {
     QSize body_;
     bool above_ = true;
     int tailX_ = 0;
+    QImage picture_; // one pixel per character pixel
+    int scale_ = 1;  // whole-number scale on dense screens
 };
 
 } // namespace agent::view

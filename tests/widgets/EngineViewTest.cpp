@@ -46,28 +46,6 @@ TEST_F(ViewTest, WindowMaskIsTheFramesShapeAndFollowsTheMouth) {
     EXPECT_EQ(window.size(), QSize(8, 8));
 }
 
-TEST_F(ViewTest, DenseScreenScalesPixelForPixel) {
-    // Run with QT_SCALE_FACTOR=2 (a ctest entry of its own does).
-    if (qApp->devicePixelRatio() < 2)
-        GTEST_SKIP() << "needs a device-pixel ratio of 2 or more";
-    format::Bitmap checker{8, 8, std::vector<std::uint8_t>(8 * 8, 1)};
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            checker.scanLine(y)[x] = std::uint8_t((x + y) % 2 ? 1 : 2);
-    character->palette[2] = qRgb(0, 0, 255);
-    character->animations[0].frames[0].images[0].image =
-        std::uint32_t(character->addImage(checker));
-    makeAgent(character);
-    view::CharacterWindow window(*agent, options);
-    EXPECT_EQ(window.scale(), int(qApp->devicePixelRatio()));
-    const QImage shot = window.grab().toImage();
-    const int s = window.scale();
-    ASSERT_EQ(shot.size(), QSize(8 * s, 8 * s));
-    for (int y = 0; y < 8 * s; ++y)
-        for (int x = 0; x < 8 * s; ++x)
-            ASSERT_EQ(shot.pixel(x, y), window.picture().pixel(x / s, y / s)) << x << "," << y;
-}
-
 TEST_F(ViewTest, WindowAppearsWithShowAndRaisesDoubleClick) {
     view::CharacterWindow window(*agent, options);
     EXPECT_FALSE(window.isVisible());
