@@ -6,6 +6,7 @@
 #include "CommandMenu.h"
 #include "ListeningTip.h"
 #include "OptionsDialog.h"
+#include "Places.h"
 #include "SoundPlayer.h"
 
 #include "agent/listen/Grammar.h"
@@ -28,6 +29,13 @@ struct AgentService::Loaded {
     std::unique_ptr<BalloonWindow> balloon;
     // The way back after Hide, where the desktop has a tray.
     std::unique_ptr<CharacterTray> tray;
+    // Where the user leaves the character is kept once it has stood still.
+    QString placeKey;
+    QTimer placeSaver;
+    void savePlaceNow() {
+        placeSaver.stop();
+        savePlace(placeKey, window->pos());
+    }
 };
 
 AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QObject* parent)
@@ -39,6 +47,7 @@ AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QOb
 
 namespace {
 constexpr int kMenuListenMs = 4000;
+constexpr int kPlaceSaveDelayMs = 500;
 
 ListeningTip::State tipState(listen::Listener::State state) {
     using S = listen::Listener::State;
@@ -63,6 +72,8 @@ AgentService::~AgentService() {
     tip_.reset();
     // Windows observe their agents: they go first.
     for (auto& [id, loaded] : characters_) {
+        if (loaded->placeSaver.isActive())
+            loaded->savePlaceNow();
         loaded->tray.reset();
         loaded->balloon.reset();
         loaded->window.reset();
@@ -95,18 +106,31 @@ void AgentService::load(const QString& characterId, const QString& path) {
     CharacterWindow& window = *loaded->window;
     BalloonWindow& balloon = *loaded->balloon;
 
-    // First place: the lower right of the screen, where a desk assistant sits.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // First place: where the user last left this character, on a screen that
+    // is still there; the first time, the lower right of the screen, where a
+    // desk assistant sits.
+    loaded->placeKey = loaded->character->guid.toString();
+    if (const std::optional<QPoint> saved = savedPlace(loaded->placeKey)) {
+        window.move(placeOnScreens(QRect(*saved, window.size()), currentScreens()));
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect room = screen->availableGeometry();
         window.move(room.right() - window.width() - room.width() / 10,
                     room.bottom() - window.height() - room.height() / 10);
     }
+    loaded->placeSaver.setSingleShot(true);
+    loaded->placeSaver.setInterval(kPlaceSaveDelayMs);
+    Loaded* raw = loaded.get();
+    connect(&loaded->placeSaver, &QTimer::timeout, this, [raw] { raw->savePlaceNow(); });
+    connect(&window, &CharacterWindow::moved, this, [raw] {
+        // Moves while hidden are the engine's own, not the user's.
+        if (raw->window->isVisible())
+            raw->placeSaver.start();
+    });
 
     connect(&window, &CharacterWindow::doubleClicked, this,
             [this, characterId](int button, int shift, QPoint at) {
                 emit doubleClicked(characterId, button, shift, at.x(), at.y());
             });
-    Loaded* raw = loaded.get();
     connect(&window, &CharacterWindow::menuRequested, this,
             [this, raw](QPoint at) { openMenu(*raw, at); });
     connect(&window, &CharacterWindow::moved, &balloon, [&balloon, &agent] {

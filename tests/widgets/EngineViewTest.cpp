@@ -12,15 +12,21 @@
 #include "agent/view/CharacterWindow.h"
 #include "agent/view/CommandMenu.h"
 #include "agent/view/OptionsDialog.h"
+#include "agent/view/Places.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+inline void PrintTo(const QPoint& p, std::ostream* os) {
+    *os << "(" << p.x() << ", " << p.y() << ")";
+}
 
 namespace agent::engine::testing {
 namespace {
@@ -191,6 +197,53 @@ TEST_F(ServiceTest, ALoadFailureNamesTheFileAndTheFault) {
     }
     EXPECT_EQ(service.character("Merlin"), nullptr);
     EXPECT_THROW(service.load("X", dir.filePath("missing.acs")), std::runtime_error);
+}
+
+TEST_F(ServiceTest, ACharacterComesBackWhereTheUserLeftIt) {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "parlavox", "character-engine")
+        .remove("places");
+    auto service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    const QPoint first = service->window("Merlin")->pos();
+    service->character("Merlin")->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service->window("Merlin")->isVisible(); }));
+    service->window("Merlin")->move(first - QPoint(100, 50));
+    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    EXPECT_EQ(service->window("Merlin")->pos(), first - QPoint(100, 50));
+    // Left on a screen that is gone: back on the one that is there.
+    view::savePlace(makeCharacter()->guid.toString(), QPoint(-5000, 40));
+    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    EXPECT_EQ(service->window("Merlin")->pos(), QPoint(0, 40));
+}
+
+TEST(PlacesTest, OnTheScreensWhereLeftElseTheLeastMoveOntoTheBestScreen) {
+    const view::ScreenArea wide{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}}; // a panel below
+    const view::ScreenArea right{{1920, 0, 1280, 1024}, {1920, 0, 1280, 1024}};
+    const view::ScreenArea left{{-1280, 0, 1280, 1024}, {-1280, 0, 1280, 1024}};
+    struct Case {
+        const char* what;
+        QRect left;
+        std::vector<view::ScreenArea> screens;
+        QPoint place;
+    } cases[] = {
+        {"on a screen", {500, 300, 128, 128}, {wide}, {500, 300}},
+        {"over a panel", {500, 940, 128, 128}, {wide}, {500, 940}},
+        {"across two screens", {1900, 100, 128, 128}, {wide, right}, {1900, 100}},
+        {"left of the first", {-1000, 200, 128, 128}, {left, wide}, {-1000, 200}},
+        {"no screens known", {5000, 5000, 128, 128}, {}, {5000, 5000}},
+        {"over the right edge", {3150, 100, 128, 128}, {wide, right}, {3072, 100}},
+        {"above the top", {700, -200, 128, 128}, {wide}, {700, 0}},
+        {"off the bottom, into the free area", {500, 1000, 128, 128}, {wide}, {500, 912}},
+        {"its screen unplugged", {2500, 300, 128, 128}, {wide}, {1792, 300}},
+        {"the left screen unplugged", {-1000, 200, 128, 128}, {wide}, {0, 200}},
+        {"onto the screen it overlaps most", {1880, 1000, 128, 128}, {wide, right}, {1792, 912}},
+        {"onto the nearest screen", {-900, 2000, 128, 128}, {left, wide, right}, {-900, 896}},
+        {"larger than the room", {-50, 10, 2000, 100}, {wide}, {0, 10}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(view::placeOnScreens(c.left, c.screens), c.place) << c.what;
 }
 
 TEST(OptionsTest, ChangesApplyAtOnceAndPersist) {
