@@ -76,6 +76,9 @@ bool compositorRunning() {
 
 CharacterWindow::CharacterWindow(engine::CharacterAgent& agent, const engine::Options& options)
     : agent_(agent), options_(options) {
+    // Decoded images stay for the next frames within this bound; the model trims
+    // itself as it decodes, so nothing here needs to per frame.
+    agent_.character().setImageCacheLimit(8 << 20);
     Qt::WindowFlags flags =
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
     if (!managerKeepsAbove())
@@ -114,10 +117,6 @@ void CharacterWindow::updateScale() {
                        static_cast<int>(std::ceil(size.height() / dpr))));
 }
 
-namespace {
-constexpr std::size_t ImageCacheBytes = 8 << 20;
-} // namespace
-
 void CharacterWindow::refresh() {
     const format::Frame* frame = agent_.currentFrame();
     const auto& character = agent_.character();
@@ -128,9 +127,6 @@ void CharacterWindow::refresh() {
     } else {
         picture_ = format::composeFrame(character, *frame, agent_.mouth());
         shape_ = format::frameShape(character, *frame, agent_.mouth());
-        // Decoded images are kept for the next frames, within a bound: a large
-        // character would otherwise end up holding every image it has.
-        character.trimImageCache(ImageCacheBytes);
     }
     const double dpr = devicePixelRatioF();
     if (scale_ != 1 || dpr != 1.0) {
