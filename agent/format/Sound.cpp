@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace agent::format {
 
@@ -68,9 +70,24 @@ struct SndfileCloser {
 // A-law, mu-law, IMA ADPCM and GSM 6.10. libsndfile knows many more (FLAC,
 // Ogg, MP3, float WAV...), none of which belong in a character file.
 constexpr std::uint16_t AllowedTags[] = {0x0001, 0x0002, 0x0006, 0x0007, 0x0011, 0x0031};
-constexpr int AllowedSubtypes[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16,    SF_FORMAT_PCM_24,
-                                   SF_FORMAT_PCM_32, SF_FORMAT_MS_ADPCM,  SF_FORMAT_ALAW,
-                                   SF_FORMAT_ULAW,   SF_FORMAT_IMA_ADPCM, SF_FORMAT_GSM610};
+constexpr int CharacterSubtypes[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16,    SF_FORMAT_PCM_24,
+                                     SF_FORMAT_PCM_32, SF_FORMAT_MS_ADPCM,  SF_FORMAT_ALAW,
+                                     SF_FORMAT_ULAW,   SF_FORMAT_IMA_ADPCM, SF_FORMAT_GSM610};
+// Recordings given to the listener: what sound editors and microphones write.
+constexpr int RecordingSubtypes[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
+                                     SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,  SF_FORMAT_DOUBLE};
+
+// Which WAVE codecs a caller takes, and how to say so when refusing one.
+struct Codecs {
+    std::span<const int> subtypes;
+    const char* refusal;
+};
+constexpr Codecs CharacterCodecs{CharacterSubtypes,
+                                 "a WAVE codec character sounds do not use; they use PCM, "
+                                 "ADPCM, A-law, mu-law, IMA ADPCM or GSM 6.10"};
+constexpr Codecs RecordingCodecs{RecordingSubtypes,
+                                 "a WAVE codec recordings are not read in; they are integer "
+                                 "PCM or float"};
 
 bool allowedTag(std::uint16_t tag) {
     return std::find(std::begin(AllowedTags), std::end(AllowedTags), tag) != std::end(AllowedTags);
@@ -81,7 +98,8 @@ bool allowedTag(std::uint16_t tag) {
 constexpr std::size_t MaxSamplesPerByte = 5;
 
 // The samples libsndfile decodes, or nothing with the reason in `error`.
-std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, std::string& error) {
+std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, const Codecs& codecs,
+                                   std::string& error) {
     if (riffWav.size() < 12 || !riffWav.startsWith("RIFF") || riffWav.mid(8, 4) != "WAVE") {
         error = "not a RIFF WAVE block";
         return std::nullopt;
@@ -96,12 +114,11 @@ std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, std::string& error
     }
     const int subtype = info.format & SF_FORMAT_SUBMASK;
     if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
-        std::find(std::begin(AllowedSubtypes), std::end(AllowedSubtypes), subtype) ==
-            std::end(AllowedSubtypes)) {
+        std::find(codecs.subtypes.begin(), codecs.subtypes.end(), subtype) ==
+            codecs.subtypes.end()) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "0x%08X", unsigned(info.format));
-        error = std::string("a WAVE codec character sounds do not use (libsndfile format ") + buf +
-                "); they use PCM, ADPCM, A-law, mu-law, IMA ADPCM or GSM 6.10";
+        std::snprintf(buf, sizeof buf, "libsndfile format 0x%08X: ", unsigned(info.format));
+        error = buf + std::string(codecs.refusal);
         return std::nullopt;
     }
     if (info.channels <= 0 || info.channels > 8 || info.samplerate <= 0) {
@@ -115,13 +132,22 @@ std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, std::string& error
     // The frame count in the header is a claim; read in chunks and stop at the
     // most the data could hold.
     const std::size_t limit = std::size_t(riffWav.size()) * MaxSamplesPerByte + 4096;
+    // libsndfile hands float samples to a short reader unscaled; full scale is 1.0,
+    // and what lies past it (or is not a number) is clipped here.
+    const bool isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     std::vector<short> chunk(std::size_t(4096) * std::size_t(info.channels));
+    std::vector<float> floats(isFloat ? chunk.size() : 0);
     for (;;) {
-        const sf_count_t got = sf_readf_short(file.get(), chunk.data(), 4096);
+        const sf_count_t got = isFloat ? sf_readf_float(file.get(), floats.data(), 4096)
+                                       : sf_readf_short(file.get(), chunk.data(), 4096);
         if (got <= 0)
             break;
-        pcm.samples.insert(pcm.samples.end(), chunk.begin(),
-                           chunk.begin() + std::ptrdiff_t(got * info.channels));
+        const auto n = std::size_t(got * info.channels);
+        for (std::size_t i = 0; isFloat && i < n; ++i) {
+            const float v = floats[i] == floats[i] ? std::clamp(floats[i], -1.0f, 1.0f) : 0.0f;
+            chunk[i] = short(std::lround(v * 32767.0f));
+        }
+        pcm.samples.insert(pcm.samples.end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(n));
         if (pcm.samples.size() > limit) {
             error = "WAV decodes to more samples than its data can hold";
             return std::nullopt;
@@ -412,7 +438,15 @@ QByteArray rebuiltWav(const Layout& l) {
 
 Pcm decodeSound(const QByteArray& riffWav) {
     std::string error;
-    std::optional<Pcm> pcm = readWithSndfile(riffWav, error);
+    std::optional<Pcm> pcm = readWithSndfile(riffWav, CharacterCodecs, error);
+    if (!pcm)
+        throw FormatError(error);
+    return std::move(*pcm);
+}
+
+Pcm decodeRecording(const QByteArray& riffWav) {
+    std::string error;
+    std::optional<Pcm> pcm = readWithSndfile(riffWav, RecordingCodecs, error);
     if (!pcm)
         throw FormatError(error);
     return std::move(*pcm);
@@ -434,12 +468,12 @@ DecodedSound decodeSoundTolerant(const QByteArray& riffWav) {
         return out;
     }
     std::string error;
-    if (std::optional<Pcm> pcm = readWithSndfile(riffWav, error)) {
+    if (std::optional<Pcm> pcm = readWithSndfile(riffWav, CharacterCodecs, error)) {
         out.pcm = std::move(*pcm);
         return out;
     }
     std::string again;
-    if (std::optional<Pcm> pcm = readWithSndfile(rebuiltWav(*layout), again)) {
+    if (std::optional<Pcm> pcm = readWithSndfile(rebuiltWav(*layout), CharacterCodecs, again)) {
         out.repairs << QStringLiteral("libsndfile refused the header (%1); decoded with a "
                                       "rebuilt one")
                            .arg(QString::fromStdString(error));

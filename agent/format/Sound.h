@@ -32,6 +32,10 @@ struct DecodedSound {
     QStringList repairs; // one line per fault worked around, e.g. "'data' chunk says ..."
 };
 
+// A recording given to the listener: RIFF WAVE with integer PCM (8 to 32 bits)
+// or float samples. Throws FormatError saying what is wrong.
+Pcm decodeRecording(const QByteArray& riffWav);
+
 // Never throws. A data chunk running past the block is cut to what is there,
 // a lying RIFF size is ignored, a malformed 'fmt ' chunk is read as far as it
 // makes sense; other codecs go to libsndfile, with a rebuilt header if needed.

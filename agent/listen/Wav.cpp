@@ -3,33 +3,17 @@
 #include "agent/listen/ListenError.h"
 #include "agent/listen/Recognizer.h"
 
+#include "agent/format/FormatError.h"
+
+#include <QFile>
+
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 
 namespace agent::listen {
 
 namespace {
-
-std::uint32_t le32(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-std::uint16_t le16(const unsigned char* p) {
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
-void put32(std::string& s, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s += static_cast<char>((v >> (8 * i)) & 0xff);
-}
-void put16(std::string& s, std::uint16_t v) {
-    s += static_cast<char>(v & 0xff);
-    s += static_cast<char>(v >> 8);
-}
 
 std::int16_t clamp16(double v) {
     return static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
@@ -38,96 +22,26 @@ std::int16_t clamp16(double v) {
 } // namespace
 
 PcmAudio readWav(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw ListenError(path.string() + ": cannot open");
-    std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    auto fail = [&path](const std::string& why) { return ListenError(path.string() + ": " + why); };
-    if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) != 0 ||
-        std::memcmp(data.data() + 8, "WAVE", 4) != 0)
-        throw fail("not a RIFF/WAVE file");
-    int format = 0, bits = 0;
-    PcmAudio out;
-    const unsigned char* pcm = nullptr;
-    std::size_t pcmBytes = 0;
-    std::size_t pos = 12;
-    while (pos + 8 <= data.size()) {
-        const unsigned char* chunk = data.data() + pos;
-        std::size_t size = le32(chunk + 4);
-        std::size_t avail = data.size() - pos - 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (size < 16 || size > avail)
-                throw fail("truncated fmt chunk");
-            format = le16(chunk + 8);
-            out.channels = le16(chunk + 10);
-            out.sampleRate = static_cast<int>(le32(chunk + 12));
-            bits = le16(chunk + 22);
-            if (format == 0xFFFE && size >= 26)
-                format = le16(chunk + 32); // WAVE_FORMAT_EXTENSIBLE: the sub-format
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            pcm = chunk + 8;
-            pcmBytes = std::min(size, avail); // streamed files leave the size unset
-        }
-        pos += 8 + size + (size & 1);
+    QFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw ListenError(path.string() + ": cannot open: " + file.errorString().toStdString());
+    // Far beyond any spoken command; a bigger file is not a recording of one.
+    constexpr qint64 kMaxBytes = 256 << 20;
+    if (file.size() > kMaxBytes)
+        throw ListenError(path.string() + ": " + std::to_string(file.size()) +
+                          " bytes, more than a spoken command's recording");
+    try {
+        return format::decodeRecording(file.readAll());
+    } catch (const format::FormatError& e) {
+        throw ListenError(path.string() + ": " + e.what());
     }
-    if (!format)
-        throw fail("no fmt chunk");
-    if (!pcm)
-        throw fail("no data chunk");
-    if (out.channels < 1 || out.sampleRate < 1000)
-        throw fail("bad channel count or sample rate");
-    const bool isFloat = format == 3 && bits == 32;
-    if (!(format == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) && !isFloat)
-        throw fail("unsupported sample format " + std::to_string(format) + "/" +
-                   std::to_string(bits) + " bits");
-    const std::size_t bytes = static_cast<std::size_t>(bits / 8);
-    const std::size_t n = pcmBytes / bytes;
-    out.samples.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char* p = pcm + i * bytes;
-        double v = 0;
-        if (isFloat) {
-            float f;
-            std::uint32_t u = le32(p);
-            std::memcpy(&f, &u, 4);
-            v = f * 32767.0;
-        } else if (bits == 8) {
-            v = (p[0] - 128) * 256.0;
-        } else if (bits == 16) {
-            v = static_cast<std::int16_t>(le16(p));
-        } else if (bits == 24) {
-            std::int32_t s = std::int32_t(std::uint32_t(p[0]) << 8 | std::uint32_t(p[1]) << 16 |
-                                          std::uint32_t(p[2]) << 24);
-            v = s / 65536.0;
-        } else {
-            v = static_cast<std::int32_t>(le32(p)) / 65536.0;
-        }
-        out.samples[i] = clamp16(v);
-    }
-    return out;
 }
 
 void writeWav(const std::filesystem::path& path, const PcmAudio& audio) {
-    std::string s = "RIFF";
-    const auto dataBytes = static_cast<std::uint32_t>(audio.samples.size() * 2);
-    put32(s, 36 + dataBytes);
-    s += "WAVEfmt ";
-    put32(s, 16);
-    put16(s, 1);
-    put16(s, static_cast<std::uint16_t>(audio.channels));
-    put32(s, static_cast<std::uint32_t>(audio.sampleRate));
-    put32(s, static_cast<std::uint32_t>(audio.sampleRate * audio.channels * 2));
-    put16(s, static_cast<std::uint16_t>(audio.channels * 2));
-    put16(s, 16);
-    s += "data";
-    put32(s, dataBytes);
-    for (auto v : audio.samples)
-        put16(s, static_cast<std::uint16_t>(v));
-    std::ofstream out(path, std::ios::binary);
-    out.write(s.data(), static_cast<std::streamsize>(s.size()));
-    if (!out)
-        throw ListenError(path.string() + ": cannot write");
+    QFile file(QString::fromStdString(path.string()));
+    const QByteArray bytes = format::encodeWav(audio);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        throw ListenError(path.string() + ": cannot write: " + file.errorString().toStdString());
 }
 
 std::vector<std::int16_t> toMono(const PcmAudio& audio) {

@@ -1,4 +1,9 @@
 #pragma once
+// Recordings on disk, for the command-line recogniser and tests: the bytes go
+// through the character format's WAV decoder (one RIFF reader in the engine),
+// then are made into what the recogniser takes.
+
+#include "agent/format/Sound.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -7,14 +12,10 @@
 
 namespace agent::listen {
 
-struct PcmAudio {
-    int sampleRate = 0;
-    int channels = 0;
-    std::vector<std::int16_t> samples; // interleaved
-};
+using PcmAudio = format::Pcm;
 
-// Reads a RIFF/WAVE file with 8-, 16-, 24- or 32-bit integer PCM or 32-bit
-// float samples. Throws ListenError naming the file and the problem.
+// A RIFF/WAVE file with integer PCM (8 to 32 bits) or float samples. Throws
+// ListenError naming the file and the problem.
 PcmAudio readWav(const std::filesystem::path& path);
 
 // Writes 16-bit PCM.
