@@ -1,0 +1,33 @@
+// Any bytes as a recording for the listener: it is decoded or refused with a
+// FormatError, never more samples than the bytes can hold, and what is decoded
+// is made into the recogniser's input.
+
+#include "agent/format/FormatError.h"
+#include "agent/format/Sound.h"
+#include "agent/listen/Wav.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace agent;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    format::Pcm pcm;
+    try {
+        pcm = format::decodeRecording(bytes);
+    } catch (const format::FormatError&) {
+        return 0;
+    }
+    // 8-bit PCM is the densest: one sample per byte.
+    if (pcm.samples.size() > size + 4096 || pcm.channels < 1 || pcm.sampleRate <= 0)
+        std::abort();
+    // Resampling costs per output sample; keep odd rates from making each run slow.
+    if (pcm.sampleRate > 192000 || pcm.sampleRate < 4000)
+        return 0;
+    const std::vector<std::int16_t> input = listen::toRecognizerInput(pcm);
+    const double expected = double(pcm.frameCount()) * 16000.0 / pcm.sampleRate;
+    if (double(input.size()) > expected + 1)
+        std::abort();
+    return 0;
+}
