@@ -5,7 +5,9 @@
 #include "ByteReader.h"
 #include "CharacterStore.h"
 #include "Compositor.h"
+#include "CompoundDocument.h"
 #include "Limits.h"
+#include "OlderReader.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -70,7 +72,6 @@ class Reader {
 namespace {
 
 constexpr std::uint32_t Signature = 0xABCDABC3;
-constexpr std::uint8_t OleSignature[4] = {0xD0, 0xCF, 0x11, 0xE0};
 
 Guid readGuid(ByteReader& r, const char* field) {
     Guid g;
@@ -95,11 +96,15 @@ std::size_t maxUnpacked(std::size_t packed) {
 } // namespace
 
 void Reader::read(Character& c) {
-    if (m_file.size() >= 4 && std::memcmp(m_file.data(), OleSignature, 4) == 0)
-        throw FormatError(m_source +
-                          ": an older-generation character file (an OLE compound document, "
-                          "signature D0 CF 11 E0); only the single-file format with signature "
-                          "C3 AB CD AB is supported");
+    if (isCompoundDocument(m_bytes)) { // the older generation: its own reader, the same model
+        QStringList warnings;
+        readOlderCharacter(m_bytes, m_source, c, &warnings);
+        for (const QString& w : warnings)
+            warn(c, w);
+        checkReferences(c);
+        boundFrames(c);
+        return;
+    }
     ByteReader header(m_file, 0, std::min<std::size_t>(m_file.size(), 36), m_source, "header");
     if (m_file.size() < 36)
         throw FormatError(m_source + ": too short for a character file (" +
