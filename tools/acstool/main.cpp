@@ -5,11 +5,13 @@
 
 #include "agent/format/Character.h"
 #include "agent/format/Compositor.h"
+#include "agent/format/CompoundDocument.h"
 #include "agent/format/Sound.h"
 #include "agent/format/Writer.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTextStream>
 
@@ -29,7 +31,8 @@ int usage() {
                "       acstool check [--strict] FILE\n"
                "       acstool export-images FILE DIR\n"
                "       acstool export-frame FILE ANIMATION N OUT.png\n"
-               "       acstool build SOURCE_DIR OUT.acs\n",
+               "       acstool build SOURCE_DIR OUT.acs\n"
+               "       acstool convert FILE OUT.acs\n",
                stderr);
     return 2;
 }
@@ -43,9 +46,22 @@ QString colour(QRgb c) {
 }
 
 int info(const QString& path) {
+    out() << "file: " << path << "\n";
+    // An older-generation file: the container's streams first, so that they
+    // show even when the character in them cannot be read.
+    QFile f(path);
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (isCompoundDocument(bytes)) {
+        const auto streams = CompoundDocument(bytes, path.toStdString()).entries();
+        out() << "streams: " << streams.size() << "\n";
+        for (const auto& e : streams)
+            out() << "  " << QString::fromStdString(e.name) << ": "
+                  << (e.storage ? QStringLiteral("storage")
+                                : QStringLiteral("%1 bytes").arg(e.size))
+                  << "\n";
+    }
     const Character c = Character::open(path);
     const LocalizedInfo* l = c.locale();
-    out() << "file: " << path << "\n";
     out() << "name: " << (l ? l->name : QString()) << "\n";
     out() << "description: " << (l ? l->description : QString()) << "\n";
     out() << "version: " << c.majorVersion << "." << c.minorVersion << "\n";
@@ -173,6 +189,11 @@ int main(int argc, char** argv) {
             return exportImages(args[1], args[2]);
         if (cmd == QLatin1String("export-frame") && args.size() == 5)
             return exportFrame(args[1], args[2], args[3], args[4]);
+        // Any character this library reads, written in the current format.
+        if (cmd == QLatin1String("convert") && args.size() == 3) {
+            writeCharacterFile(Character::open(args[1]), args[2]);
+            return 0;
+        }
         if (cmd == QLatin1String("build") && args.size() == 3) {
             writeCharacterFile(acstool::buildCharacter(args[1]), args[2]);
             return 0;
