@@ -14,6 +14,16 @@ struct Instances {
     std::unique_ptr<FrmSplash> splash;
     std::unique_ptr<FrmSpeak> speak;
     std::unique_ptr<FrmAnimation> animation;
+
+    // Forms still here were not unloaded by main: exit() is ending the program
+    // from inside the event loop, as Qt does when the display connection
+    // breaks. Tearing widgets down then runs against a dead display with
+    // dialogs still on the stack; the process is ending, so they are left.
+    ~Instances() {
+        (void)splash.release();
+        (void)speak.release();
+        (void)animation.release();
+    }
 };
 
 Instances& instances() {
