@@ -1,7 +1,8 @@
 #pragma once
 // A private PulseAudio server with one null sink "t" for audio tests, in a temporary
-// runtime directory; or, for tests of the no-device case, an environment where no
-// server can be found. The server is stopped when this object goes.
+// runtime directory, and on request a microphone "mic" that hears what the sink
+// plays; or, for tests of the no-device case, an environment where no server can
+// be found. The server is stopped when this object goes.
 
 #include <QDir>
 #include <QFile>
@@ -52,16 +53,25 @@ class PulseServer {
                                       QIODevice::Append);
         if (!launcher.startDetached(&pid_))
             return;
-        for (int attempt = 0; attempt < 100 && !running_; ++attempt) {
-            QProcess pactl;
-            pactl.setStandardOutputFile(QProcess::nullDevice());
-            pactl.setStandardErrorFile(QProcess::nullDevice());
-            pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-            running_ = pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit &&
-                       pactl.exitCode() == 0;
-            if (!running_)
+        for (int attempt = 0; attempt < 100 && !running_; ++attempt)
+            if (!(running_ = pactl({QStringLiteral("info")})))
                 QThread::msleep(100);
-        }
+    }
+
+    // The sink's monitor remapped as the default source: Qt hides .monitor sources.
+    bool addMicrophone() {
+        return pactl(
+                   {"load-module", "module-remap-source", "master=t.monitor", "source_name=mic"}) &&
+               pactl({"set-default-source", "mic"}) && pactl({"set-default-sink", "t"});
+    }
+
+    static bool pactl(const QStringList& args) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(QStringLiteral("pactl"), args);
+        return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
     }
 
     ~PulseServer() {
