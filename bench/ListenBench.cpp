@@ -1,0 +1,94 @@
+// The recogniser's accuracy and speed on espeak-ng renderings: the six Voice
+// texts in four voices, two speeds, clean and with noise (PARLAVOX_LISTEN_SNR
+// in dB, default 20), sentences outside the grammar and noise alone. Counters:
+// in-grammar accuracy, misrecognitions, false acceptance of out-of-grammar
+// speech and of noise, and decode time. PARLAVOX_LISTEN_GARBAGE_PENALTY tries
+// another penalty without rebuilding.
+
+#include "Speech.h"
+
+#include "agent/listen/Grammar.h"
+#include "agent/listen/Phrases.h"
+#include "agent/listen/Recognizer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace agent::listen;
+
+namespace {
+
+const std::vector<std::string> kOutOfGrammar = {
+    "What time is it",
+    "Open the window please",
+    "Turn off the lights",
+    "How is the weather today",
+    "Banana elephant purple",
+    "Send a message to my brother",
+    "Hello",
+    "Singing in the rain",
+};
+
+void BM_RecognizerAccuracy(benchmark::State& state) {
+    RecognizerOptions options;
+    if (const char* p = std::getenv("PARLAVOX_LISTEN_GARBAGE_PENALTY"))
+        options.garbagePenalty = std::atof(p);
+    const char* snrText = std::getenv("PARLAVOX_LISTEN_SNR");
+    const double snrs[] = {-1, snrText ? std::atof(snrText) : 20.0}; // -1: clean
+    Recognizer rec(options);
+    rec.setGrammar(Grammar::build(listentest::kCommands, globalPhrases("Merlin")));
+    int in = 0, correct = 0, wrong = 0, out = 0, accepted = 0, noiseAccepted = 0;
+    double decodeMs = 0, maxDecodeMs = 0, audioSeconds = 0;
+    const auto recognise = [&](const listentest::Samples& s) {
+        const Recognition r = rec.recognize(s);
+        const double ms = r.decodeTime.count() / 1000.0;
+        decodeMs += ms;
+        maxDecodeMs = std::max(maxDecodeMs, ms);
+        audioSeconds += r.audioSeconds;
+        return r;
+    };
+    unsigned seed = 1;
+    for (auto _ : state) {
+        for (const char* voice : {"en-us", "en", "en+f3", "en+m3"})
+            for (int wpm : {140, 180})
+                for (double snr : snrs) {
+                    const auto noisy = [&](listentest::Samples s) {
+                        return snr < 0 ? s : listentest::withNoise(s, snr, seed++);
+                    };
+                    for (const auto& c : listentest::kCommands) {
+                        const Recognition r =
+                            recognise(noisy(listentest::render(c.voice, voice, wpm)));
+                        ++in;
+                        correct += r.accepted && r.phrase->commandName == c.name;
+                        wrong += r.accepted && r.phrase->commandName != c.name;
+                        if (!r.accepted)
+                            std::printf("  missed %s/%d/%g \"%s\" (heard %s)\n", voice, wpm, snr,
+                                        c.voice.c_str(), r.heard.c_str());
+                    }
+                    if (wpm == 180)
+                        for (const auto& text : kOutOfGrammar) {
+                            ++out;
+                            accepted +=
+                                recognise(noisy(listentest::render(text, voice, 160))).accepted;
+                        }
+                }
+        for (const auto& noise :
+             {listentest::whiteNoise(1.5, -40, 11), listentest::whiteNoise(1.5, -20, 12),
+              listentest::brownNoise(1.5, -30, 13), listentest::brownNoise(1.5, -15, 14),
+              listentest::hum(1.5, -25), listentest::Samples(24000, 0)})
+            noiseAccepted += recognise(noise).accepted;
+    }
+    state.counters["accuracy_percent"] = 100.0 * correct / std::max(1, in);
+    state.counters["misrecognised"] = wrong;
+    state.counters["false_accept_percent"] = 100.0 * accepted / std::max(1, out);
+    state.counters["noise_accepted"] = noiseAccepted;
+    state.counters["decode_max_ms"] = maxDecodeMs;
+    state.counters["real_time_factor"] = decodeMs / 1000.0 / std::max(1e-9, audioSeconds);
+}
+BENCHMARK(BM_RecognizerAccuracy)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
