@@ -1,6 +1,8 @@
 // Speech speed: from synthesize() to the utterance (and so its first sample) being ready
 // on the requesting thread, espeak-ng's real-time factor, and tag parsing.
 
+#include "PitchTracker.h"
+
 #include "agent/speech/EspeakEngine.h"
 #include "agent/speech/EspeakSynthesizer.h"
 #include "agent/speech/SpeechScript.h"
@@ -12,6 +14,8 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 using namespace agent::speech;
 
@@ -128,6 +132,46 @@ void BM_Pauses1MB(benchmark::State& state) {
 BENCHMARK(BM_VoiceSwitches1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_DroppedTags1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Pauses1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Pitch asked for in hertz against the median pitch of what is said, per requested
+// value: the per-voice tables in Voices.cpp are judged by this (within 15 % is good).
+void BM_PitchAccuracy(benchmark::State& state) {
+    EspeakEngine* engine = EspeakEngine::instance();
+    if (engine == nullptr) {
+        state.SkipWithError("espeak-ng is not available");
+        return;
+    }
+    const auto requested = static_cast<int>(state.range(0));
+    const QString text = QStringLiteral(R"(\Pit=%1\)").arg(requested) +
+                         QStringLiteral("Would you like me to read out the words you typed in "
+                                        "the box below?");
+    double measured = 0;
+    for (auto _ : state) {
+        const auto u = engine->render(buildScript(parseSpeechTags(text), {}));
+        measured = speechtest::medianPitch(u->pcm.samples(), u->sampleRate);
+    }
+    state.counters["measured_hz"] = measured;
+    state.counters["error_percent"] = 100.0 * (measured - requested) / requested;
+}
+BENCHMARK(BM_PitchAccuracy)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Arg(70)
+    ->Arg(80)
+    ->Arg(90)
+    ->Arg(100)
+    ->Arg(110)
+    ->Arg(120)
+    ->Arg(135)
+    ->Arg(150)
+    ->Arg(165)
+    ->Arg(180)
+    ->Arg(200)
+    ->Arg(220)
+    ->Arg(240)
+    ->Arg(260)
+    ->Arg(280)
+    ->Arg(300);
 
 } // namespace
 
