@@ -1,6 +1,7 @@
 // acstool build: a source folder (manifest, PNGs, WAVs) to a character.
 
 #include "Builder.h"
+#include "TestData.h"
 
 #include "agent/format/Compositor.h"
 #include "agent/format/Sound.h"
@@ -101,14 +102,6 @@ class Builder : public ::testing::Test {
         writeText(path("character.txt"), manifest);
     }
     QString path(const QString& name) const { return dir.filePath(name); }
-    std::string buildError() {
-        try {
-            acstool::buildCharacter(dir.path());
-        } catch (const FormatError& e) {
-            return e.what();
-        }
-        return "(built)";
-    }
     QTemporaryDir dir;
 };
 
@@ -206,17 +199,14 @@ TEST_F(Builder, UsesTheTableOfIndexedImages) {
 }
 
 TEST_F(Builder, ErrorsNameTheManifestLine) {
-    QByteArray text(manifest);
-    text.replace("  branch 1 60", "  branch 7 60");
-    writeText(path("character.txt"), text);
-    const std::string m = buildError();
-    EXPECT_NE(m.find("character.txt:38: branch to frame 7, but 'Show' has 2 frames"),
-              std::string::npos)
-        << m;
+    const auto build = [this] { acstool::buildCharacter(dir.path()); };
+    writeText(path("character.txt"),
+              QByteArray(manifest).replace("  branch 1 60", "  branch 7 60"));
+    EXPECT_MENTIONS(testdata::errorOf(build),
+                    "character.txt:38: branch to frame 7, but 'Show' has 2 frames");
     writeText(path("character.txt"), QByteArray(manifest).replace("frame 20", "frame twenty"));
-    EXPECT_NE(buildError().find("character.txt:42: expected a number"), std::string::npos)
-        << buildError();
+    EXPECT_MENTIONS(testdata::errorOf(build), "character.txt:42: expected a number");
     QFile::remove(path("head.png"));
     writeText(path("character.txt"), manifest);
-    EXPECT_NE(buildError().find("cannot read image"), std::string::npos) << buildError();
+    EXPECT_MENTIONS(testdata::errorOf(build), "cannot read image");
 }

@@ -111,83 +111,68 @@ TEST(Compression, CompressesRunsAndFarRepeatsWell) {
     EXPECT_LT(compress(twice).size(), compress(block).size() + 100);
 }
 
-TEST(Compression, LengthPrefixOfTwelveOnesIsRefused) {
-    Bits s;
-    s.literal(1);
-    s.put(1, 1);
-    s.put(0, 1);
-    s.put(0, 6);
-    s.put(0xFFF, 12);
-    const Bytes in = s.end();
-    Bytes out(64);
-    EXPECT_THROW(decompress(in, out, "t"), FormatError);
-}
-
-TEST(Compression, StreamWithoutEndMarkerIsRefused) {
-    Bits s;
+// Hand-written streams: what comes out, what is counted, and what is refused.
+TEST(Compression, OddStreamsAreCountedOrRefusedByName) {
+    Bits twelveOnes; // a length prefix of twelve ones
+    twelveOnes.literal(1);
+    twelveOnes.put(1, 1);
+    twelveOnes.put(0, 7);
+    twelveOnes.put(0xFFF, 12);
+    Bits unended;
     for (int i = 0; i < 10; ++i)
-        s.literal(std::uint8_t(i));
-    Bytes in = s.out; // no end marker, no padding
-    Bytes out(64);
-    try {
-        decompress(in, out, "image 5");
-        FAIL() << "no error";
-    } catch (const FormatError& e) {
-        EXPECT_NE(
-            std::string(e.what()).find("image 5: compressed stream ends without its end marker"),
-            std::string::npos)
-            << e.what();
-    }
-}
-
-TEST(Compression, CopiesFromBeforeTheStartReadZerosAndAreCounted) {
-    Bits s;
-    s.literal(7);
-    s.copy6(3, 1, 0); // 3 bytes from distance 3: two before the start
-    const Bytes in = s.end();
-    Bytes out(4, 0xEE);
-    const DecompressResult r = decompress(in, out, "t");
-    EXPECT_EQ(out, (Bytes{7, 0, 0, 7}));
-    EXPECT_EQ(r.beforeStart, 2u);
-    EXPECT_EQ(r.written, 4u);
-}
-
-TEST(Compression, ExcessWithinToleranceIsDroppedAndCounted) {
-    Bits s;
+        unended.literal(std::uint8_t(i));
+    Bits before; // 3 bytes from distance 3: two before the start
+    before.literal(7);
+    before.copy6(3, 1, 0);
+    Bits six;
     for (int i = 0; i < 6; ++i)
-        s.literal(std::uint8_t(i + 1));
-    const Bytes in = s.end();
-    Bytes out(4);
-    const DecompressResult r = decompress(in, out, "t", 2);
-    EXPECT_EQ(out, (Bytes{1, 2, 3, 4}));
-    EXPECT_EQ(r.excess, 2u);
-    Bytes out2(3);
-    EXPECT_THROW(decompress(in, out2, "t", 2), FormatError);
-}
-
-TEST(Compression, StoppingShortIsReportedNotPadded) {
-    Bits s;
-    s.literal(5);
-    const Bytes in = s.end();
-    Bytes out(10, 0xEE);
-    const DecompressResult r = decompress(in, out, "t");
-    EXPECT_EQ(r.written, 1u);
-    EXPECT_EQ(out[0], 5);
-}
-
-TEST(Compression, EveryTruncationOfAStreamFailsCleanly) {
-    std::mt19937 rng(11);
-    Bytes data(3000);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = std::uint8_t(i % 97 < 50 ? 0 : rng() % 8);
-    const Bytes packed = compress(data);
-    for (std::size_t len = 0; len + 6 < packed.size(); ++len) {
-        const Bytes cut(packed.begin(), packed.begin() + std::ptrdiff_t(len));
-        Bytes out(data.size());
+        six.literal(std::uint8_t(i + 1));
+    Bits one;
+    one.literal(5);
+    const struct {
+        const char* what;
+        Bytes in;
+        std::size_t size, tolerance;
+        Bytes want; // the output's start
+        std::size_t written, beforeStart, excess;
+        const char* error = nullptr;
+    } cases[] = {
+        {"length prefix of twelve ones",
+         twelveOnes.end(),
+         64,
+         0,
+         {},
+         0,
+         0,
+         0,
+         "length prefix longer than 11 bits"},
+        {"no end marker",
+         unended.out,
+         64,
+         0,
+         {},
+         0,
+         0,
+         0,
+         "image 5: compressed stream ends without its end marker"},
+        {"copy from before the start", before.end(), 4, 0, {7, 0, 0, 7}, 4, 2, 0},
+        {"excess within tolerance", six.end(), 4, 2, {1, 2, 3, 4}, 4, 0, 2},
+        {"excess past tolerance", six.end(), 3, 2, {}, 0, 0, 0, "past the end"},
+        {"stops short", one.end(), 10, 0, {5}, 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes out(c.size, 0xEE);
         try {
-            const DecompressResult r = decompress(cut, out, "t");
-            EXPECT_LT(r.written, data.size()) << "cut at " << len;
-        } catch (const FormatError&) {
+            const DecompressResult r = decompress(c.in, out, "image 5", c.tolerance);
+            EXPECT_EQ(c.error, nullptr) << "no error";
+            EXPECT_EQ(Bytes(out.begin(), out.begin() + std::ptrdiff_t(c.want.size())), c.want);
+            EXPECT_EQ(r.written, c.written);
+            EXPECT_EQ(r.beforeStart, c.beforeStart);
+            EXPECT_EQ(r.excess, c.excess);
+        } catch (const FormatError& e) {
+            ASSERT_NE(c.error, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
         }
     }
 }

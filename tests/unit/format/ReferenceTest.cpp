@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <ostream>
 
 using namespace agent::format;
@@ -78,117 +77,72 @@ Bmp readBmp(const QString& path) {
     return b;
 }
 
-int number(const QString& text) {
-    bool ok = false;
-    const int v = text == u'-' ? -1 : text.toInt(&ok);
-    EXPECT_TRUE(ok || text == u'-') << "not a number: " << qPrintable(text);
-    return v;
+// The animations as the reference's animations.txt writes them (its header
+// comment documents the records), one record a line, without indentation.
+QStringList dumpAnimations(const Character& c) {
+    static const char* transitions[] = {"return", "exit-branches", "none"};
+    static const char* mouths[] = {"closed", "wide1",  "wide2", "wide3",
+                                   "wide4",  "medium", "narrow"};
+    const auto orDash = [](const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; };
+    QStringList out{QStringLiteral("animations %1").arg(c.animations.size())};
+    for (std::size_t a = 0; a < c.animations.size(); ++a) {
+        const Animation& anim = c.animations[a];
+        const int t = int(anim.transition);
+        out << QStringLiteral("animation %1 %2").arg(a).arg(anim.name)
+            << QStringLiteral("inner ") + anim.storedName
+            << QStringLiteral("transition %1 %2")
+                   .arg(t)
+                   .arg(QLatin1String(t < 3 ? transitions[t] : "?"))
+            << QStringLiteral("return ") + orDash(anim.returnAnimation)
+            << QStringLiteral("frames %1").arg(anim.frames.size());
+        for (std::size_t f = 0; f < anim.frames.size(); ++f) {
+            const Frame& fr = anim.frames[f];
+            out << QStringLiteral("frame %1 duration=%2 exit=%3 sound=%4 images=%5 branches=%6 "
+                                  "mouths=%7")
+                       .arg(f)
+                       .arg(fr.duration)
+                       .arg(fr.exitFrame)
+                       .arg(fr.sound == NoSound ? QStringLiteral("-") : QString::number(fr.sound))
+                       .arg(fr.images.size())
+                       .arg(fr.branches.size())
+                       .arg(fr.overlays.size());
+            for (const FrameImage& im : fr.images)
+                out << QStringLiteral("image %1 %2 %3").arg(im.image).arg(im.x).arg(im.y);
+            for (const Branch& b : fr.branches)
+                out << QStringLiteral("branch %1 %2").arg(b.frame).arg(b.probability);
+            for (const MouthOverlay& o : fr.overlays)
+                out << QStringLiteral("mouth %1 %2 replace=%3 image=%4 x=%5 y=%6 w=%7 h=%8 "
+                                      "unknown=%9 region=%10")
+                           .arg(int(o.type))
+                           .arg(QLatin1String(int(o.type) < 7 ? mouths[int(o.type)] : "?"))
+                           .arg(int(o.replaceTopImage))
+                           .arg(o.image)
+                           .arg(o.x)
+                           .arg(o.y)
+                           .arg(o.width)
+                           .arg(o.height)
+                           .arg(o.unknown)
+                           .arg(o.region ? QString::number(le(*o.region, 8)) : QStringLiteral("-"));
+        }
+    }
+    return out << QStringLiteral("end");
 }
 
-// key=value words of a line; "-" reads as -1. A missing key throws (a failure).
-struct Fields : std::map<QString, int> {
-    int operator()(const char* key) const { return at(QLatin1String(key)); }
-};
-Fields fields(const QStringList& words) {
-    Fields f;
-    for (const QString& w : words)
-        if (const qsizetype eq = w.indexOf(u'='); eq > 0)
-            f[w.left(eq)] = number(w.mid(eq + 1));
-    return f;
+// A reference text's records: no comments, blank lines or indentation.
+QStringList records(const QString& path) {
+    QStringList out;
+    for (const QString& line : QString::fromUtf8(testdata::readFile(path)).split(u'\n'))
+        if (!line.trimmed().isEmpty() && !line.startsWith(u'#'))
+            out << line.trimmed();
+    return out;
 }
 
-// animations.txt as read back: its header comment documents the records.
-struct RefMouth {
-    int type = 0, replace = 0, image = 0, x = 0, y = 0, w = 0, h = 0, unknown = 0;
-    int region = -1; // stored region's rectangle count; -1: none
-};
-struct RefFrame {
-    int duration = 0, exit = 0, sound = -1;
-    std::vector<std::array<int, 3>> images; // index, x, y
-    std::vector<std::pair<int, int>> branches;
-    std::vector<RefMouth> mouths;
-    Fields counts; // duration=, exit=, sound= and the declared images=, branches=, mouths=
-};
-struct RefAnimation {
-    QString name, inner, returnTo;
-    int transition = -1;
-    std::vector<RefFrame> frames;
-    int declaredFrames = -1;
-};
-struct Reference {
-    std::vector<RefAnimation> animations;
-    int declaredAnimations = -1, images = -1;
-    bool ended = false;
-};
-
-Reference parseAnimations(const QString& path) {
-    Reference ref;
+int referenceImageCount(const QString& path) {
     static const QRegularExpression summary(
-        QStringLiteral("^# Summary of the file: .* (\\d+) images,"));
-    static const QRegularExpression indent(QStringLiteral("^ +"));
-    RefAnimation* anim = nullptr;
-    RefFrame* frame = nullptr;
-    for (QString line : QString::fromUtf8(testdata::readFile(path)).split(u'\n')) {
-        line.remove(indent);
-        if (const auto m = summary.match(line); m.hasMatch())
-            ref.images = m.captured(1).toInt();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        const QStringList w = line.split(u' ');
-        const QString& record = w[0];
-        const QString rest = line.section(u' ', 1);
-        if (record == QLatin1String("animations")) {
-            ref.declaredAnimations = number(rest);
-        } else if (record == QLatin1String("animation") && w.size() > 2) {
-            EXPECT_EQ(number(w[1]), int(ref.animations.size())) << qPrintable(line);
-            anim = &ref.animations.emplace_back();
-            anim->name = line.section(u' ', 2);
-            frame = nullptr;
-        } else if (record == QLatin1String("end")) {
-            ref.ended = true;
-        } else if (!anim) {
-            ADD_FAILURE() << "outside an animation: " << qPrintable(line);
-        } else if (record == QLatin1String("inner")) {
-            anim->inner = rest;
-        } else if (record == QLatin1String("transition")) {
-            anim->transition = number(w.value(1));
-        } else if (record == QLatin1String("return")) {
-            anim->returnTo = rest == u'-' ? QString() : rest;
-        } else if (record == QLatin1String("frames")) {
-            anim->declaredFrames = number(rest);
-        } else if (record == QLatin1String("frame")) {
-            EXPECT_EQ(number(w.value(1)), int(anim->frames.size())) << qPrintable(line);
-            frame = &anim->frames.emplace_back();
-            frame->counts = fields(w);
-            frame->duration = frame->counts("duration");
-            frame->exit = frame->counts("exit");
-            frame->sound = frame->counts("sound");
-        } else if (!frame || w.size() < 3) {
-            ADD_FAILURE() << "outside a frame: " << qPrintable(line);
-        } else if (record == QLatin1String("image")) {
-            frame->images.push_back({number(w[1]), number(w[2]), number(w.value(3))});
-        } else if (record == QLatin1String("branch")) {
-            frame->branches.emplace_back(number(w[1]), number(w[2]));
-        } else if (record == QLatin1String("mouth")) {
-            const Fields f = fields(w);
-            frame->mouths.push_back({number(w[1]), f("replace"), f("image"), f("x"), f("y"), f("w"),
-                                     f("h"), f("unknown"), f("region")});
-        } else {
-            ADD_FAILURE() << "unknown record: " << qPrintable(line);
-        }
-    }
-    // The parser read what the file declares.
-    EXPECT_TRUE(ref.ended);
-    EXPECT_EQ(int(ref.animations.size()), ref.declaredAnimations);
-    for (const RefAnimation& a : ref.animations) {
-        EXPECT_EQ(int(a.frames.size()), a.declaredFrames) << qPrintable(a.name);
-        for (const RefFrame& f : a.frames) {
-            EXPECT_EQ(int(f.images.size()), f.counts("images"));
-            EXPECT_EQ(int(f.branches.size()), f.counts("branches"));
-            EXPECT_EQ(int(f.mouths.size()), f.counts("mouths"));
-        }
-    }
-    return ref;
+        QStringLiteral("^# Summary of the file: .* (\\d+) images,"),
+        QRegularExpression::MultilineOption);
+    const auto m = summary.match(QString::fromUtf8(testdata::readFile(path)));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 class ReferenceTest : public ::testing::TestWithParam<Case> {
@@ -207,7 +161,7 @@ TEST_P(ReferenceTest, EveryImageMatchesPixelForPixelAndItsRegionCoversTheOpaqueP
     SKIP_WITHOUT_SHARED(GetParam().file);
     SKIP_WITHOUT_SHARED(ref("animations.txt"));
     const Character c = Character::open(testdata::shared(GetParam().file));
-    ASSERT_EQ(int(c.imageCount()), parseAnimations(testdata::shared(ref("animations.txt"))).images);
+    ASSERT_EQ(int(c.imageCount()), referenceImageCount(testdata::shared(ref("animations.txt"))));
     if (!GetParam().images) { // alice: its 667 full-frame images are the benchmark's
         EXPECT_TRUE(c.warnings().isEmpty()) << qPrintable(c.warnings().join('\n'));
         return;
@@ -250,61 +204,22 @@ TEST_P(ReferenceTest, EveryAnimationMatchesFieldForField) {
     SKIP_WITHOUT_SHARED(GetParam().file);
     SKIP_WITHOUT_SHARED(ref("animations.txt"));
     const Character c = Character::open(testdata::shared(GetParam().file));
-    const Reference want = parseAnimations(testdata::shared(ref("animations.txt")));
-    ASSERT_EQ(c.animations.size(), want.animations.size());
-    for (std::size_t a = 0; a < c.animations.size(); ++a) {
-        const Animation& anim = c.animations[a];
-        const RefAnimation& r = want.animations[a];
-        SCOPED_TRACE(qPrintable(r.name));
-        EXPECT_EQ(anim.name, r.name);
-        EXPECT_EQ(anim.storedName, r.inner);
-        EXPECT_EQ(int(anim.transition), r.transition);
-        EXPECT_EQ(anim.returnAnimation, r.returnTo);
-        ASSERT_EQ(anim.frames.size(), r.frames.size());
-        for (std::size_t f = 0; f < anim.frames.size(); ++f) {
-            SCOPED_TRACE("frame " + std::to_string(f));
-            const Frame& fr = anim.frames[f];
-            const RefFrame& rf = r.frames[f];
-            EXPECT_EQ(fr.duration, rf.duration);
-            EXPECT_EQ(fr.exitFrame, rf.exit);
-            EXPECT_EQ(fr.sound == NoSound ? -1 : int(fr.sound), rf.sound);
-            ASSERT_EQ(fr.images.size(), rf.images.size());
-            for (std::size_t i = 0; i < fr.images.size(); ++i) {
-                const FrameImage& im = fr.images[i];
-                EXPECT_EQ((std::array<int, 3>{int(im.image), im.x, im.y}), rf.images[i]);
-            }
-            ASSERT_EQ(fr.branches.size(), rf.branches.size());
-            for (std::size_t b = 0; b < fr.branches.size(); ++b)
-                EXPECT_EQ(
-                    std::make_pair(int(fr.branches[b].frame), int(fr.branches[b].probability)),
-                    rf.branches[b]);
-            ASSERT_EQ(fr.overlays.size(), rf.mouths.size());
-            for (std::size_t m = 0; m < fr.overlays.size(); ++m) {
-                const MouthOverlay& o = fr.overlays[m];
-                const RefMouth& rm = rf.mouths[m];
-                const int rects = o.region ? int(le(*o.region, 8)) : -1;
-                EXPECT_EQ((std::array<int, 9>{int(o.type), int(o.replaceTopImage), o.image, o.x,
-                                              o.y, o.width, o.height, o.unknown, rects}),
-                          (std::array<int, 9>{rm.type, rm.replace, rm.image, rm.x, rm.y, rm.w, rm.h,
-                                              rm.unknown, rm.region}))
-                    << "mouth " << m << ": type replace image x y w h unknown region";
-            }
-        }
-    }
+    const QStringList want = records(testdata::shared(ref("animations.txt")));
+    const QStringList got = dumpAnimations(c);
+    const long at = firstDifference(got, want);
+    ASSERT_EQ(at, -1) << "record " << at << ": ours '" << qPrintable(got.value(at))
+                      << "', the reference's '" << qPrintable(want.value(at)) << "'";
 
     // Lookup is case-insensitive, finds the first of that name, and keeps file order.
-    QStringList names;
-    for (const RefAnimation& r : want.animations)
-        names.append(r.name);
-    EXPECT_EQ(c.animationNames(), names);
-    for (const QString& name : names) {
+    const QStringList names = c.animationNames();
+    ASSERT_EQ(std::size_t(names.size()), c.animations.size());
+    for (int i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i], c.animations[std::size_t(i)].name);
         int first = 0;
-        while (names[first].compare(name, Qt::CaseInsensitive) != 0)
+        while (names[first].compare(names[i], Qt::CaseInsensitive) != 0)
             ++first;
-        for (const QString& asked : {name.toUpper(), name.toLower()}) {
-            EXPECT_EQ(c.animationIndex(asked), first) << qPrintable(asked);
+        for (const QString& asked : {names[i].toUpper(), names[i].toLower()})
             EXPECT_EQ(c.animation(asked), &c.animations[std::size_t(first)]) << qPrintable(asked);
-        }
     }
     EXPECT_EQ(c.animationIndex(QStringLiteral("NoSuchAnimation")), -1);
     EXPECT_EQ(c.animation(QStringLiteral("NoSuchAnimation")), nullptr);
@@ -324,10 +239,16 @@ TEST_P(ReferenceTest, EverySoundMatchesByteForByteAndDecodes) {
     for (std::size_t i = 0; i < c.soundCount(); ++i) {
         SCOPED_TRACE("sound " + std::to_string(i));
         ASSERT_EQ(index[i].size(), 6);
-        EXPECT_EQ(number(index[i][0]), int(i));
-        const Fields f = fields(index[i]);
+        EXPECT_EQ(index[i][0].toInt(), int(i));
+        const auto f = [&](const char* key) {
+            for (const QString& w : index[i])
+                if (w.startsWith(QLatin1String(key) + u'='))
+                    return w.section(u'=', 1).toInt();
+            ADD_FAILURE() << "no " << key << "= in the index";
+            return -1;
+        };
         const QByteArray wav = testdata::readFile(testdata::shared(numbered("sounds", i, "wav")));
-        ASSERT_EQ(wav.size(), number(index[i][1]));
+        ASSERT_EQ(wav.size(), index[i][1].toInt());
         ASSERT_EQ(firstDifference(c.sound(i).data, wav), -1) << "byte";
 
         // How many frames the data chunk holds, from the WAV's own block layout.

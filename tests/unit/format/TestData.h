@@ -5,6 +5,7 @@
 // bare clone); a file missing from a present folder fails the test.
 
 #include "agent/format/Character.h"
+#include "agent/format/FormatError.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -47,6 +48,18 @@ inline void put(QByteArray& b, qsizetype at, std::uint32_t v, int bytes = 4) {
     for (int i = 0; i < bytes; ++i)
         b[at + i] = char(v >> (8 * i));
 }
+
+// The message of the FormatError `f` throws; "(no error)" when it throws none.
+template <class F> std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const agent::format::FormatError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+#define EXPECT_MENTIONS(message, part)                                                             \
+    EXPECT_NE((message).find(part), std::string::npos) << (message)
 
 // acstool's exit status on `bytes` saved as `name`; its stderr goes to *err.
 int acstool(const QByteArray& bytes, const char* name, const QStringList& args, QString* err);

@@ -1,7 +1,6 @@
 #include "Synthetic.h"
 #include "TestData.h"
 
-#include "agent/format/Sound.h"
 #include "agent/format/Writer.h"
 
 #include <random>
@@ -20,39 +19,10 @@ TEST(Writer, GeneratedCharactersRoundTrip) {
     }
 }
 
-TEST(Writer, RoundTripKeepsBranchesOverlaysAndSounds) {
-    const Character c = synthetic::makeCharacter(4);
-    const Character back = Character::fromBytes(writeCharacter(c), QStringLiteral("w.acs"));
-    int branches = 0, overlays = 0, regions = 0, sounds = 0;
-    for (const Animation& a : back.animations)
-        for (const Frame& f : a.frames) {
-            branches += int(f.branches.size());
-            overlays += int(f.overlays.size());
-            for (const MouthOverlay& o : f.overlays)
-                regions += o.region ? 1 : 0;
-            sounds += f.sound != NoSound ? 1 : 0;
-        }
-    EXPECT_GT(branches, 0);
-    EXPECT_GT(overlays, 0);
-    EXPECT_GT(regions, 0);
-    EXPECT_GT(sounds, 0);
-    ASSERT_EQ(back.soundCount(), c.soundCount());
-    const Pcm a = decodeSound(c.sound(0).data), b = decodeSound(back.sound(0).data);
-    EXPECT_EQ(a.samples, b.samples);
-    EXPECT_EQ(b.samples.size(), 200u);
-    EXPECT_EQ(back.locale(0x0407)->name, QStringLiteral("Synthé ✓"));
-}
-
-TEST(Writer, EqualityNoticesADifferentPixel) {
+// The round trips above mean something only if equality sees one pixel or one field.
+TEST(Writer, EqualityNoticesADifferentPixelOrField) {
     const Character c = synthetic::makeCharacter(2);
-    Character other = c;
-    ASSERT_TRUE(other == c);
-    Bitmap b = c.bitmap(0);
-    b.scanLine(0)[0] ^= 1;
-    Character changed;
-    changed = c;
-    // Rebuild the same model with one pixel changed in image 0.
-    Character rebuilt;
+    Character rebuilt; // the same model with one pixel of image 0 changed
     rebuilt.width = c.width;
     rebuilt.height = c.height;
     rebuilt.transparentIndex = c.transparentIndex;
@@ -65,11 +35,16 @@ TEST(Writer, EqualityNoticesADifferentPixel) {
     rebuilt.states = c.states;
     rebuilt.locales = c.locales;
     rebuilt.animations = c.animations;
-    for (std::size_t i = 0; i < c.imageCount(); ++i)
-        rebuilt.addImage(i == 0 ? b : c.bitmap(i), c.regionData(i), c.imageEntry(i).unknown);
+    for (std::size_t i = 0; i < c.imageCount(); ++i) {
+        Bitmap b = c.bitmap(i);
+        b.scanLine(0)[0] ^= i == 0 ? 1 : 0;
+        rebuilt.addImage(b, c.regionData(i), c.imageEntry(i).unknown);
+    }
     for (std::size_t i = 0; i < c.soundCount(); ++i)
         rebuilt.addSound(c.sound(i).data, c.sound(i).checksum);
     EXPECT_FALSE(rebuilt == c);
+    Character changed = c;
+    ASSERT_TRUE(changed == c);
     changed.animations[0].frames[0].duration += 1;
     EXPECT_FALSE(changed == c);
 }
@@ -103,12 +78,8 @@ TEST(Writer, RefusesAnInconsistentModel) {
     EXPECT_THROW(writeCharacter(noVoice), FormatError);
     Character badIndex = c;
     badIndex.animations[0].frames[0].images = {{999, 0, 0}};
-    try {
-        writeCharacter(badIndex);
-        FAIL();
-    } catch (const FormatError& e) {
-        EXPECT_NE(std::string(e.what()).find("image index 999 out of range"), std::string::npos);
-    }
+    EXPECT_MENTIONS(testdata::errorOf([&] { writeCharacter(badIndex); }),
+                    "image index 999 out of range");
     Character badBranch = c;
     badBranch.animations[0].frames[0].branches = {{77, 100}};
     EXPECT_THROW(writeCharacter(badBranch), FormatError);
