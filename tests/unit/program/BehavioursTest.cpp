@@ -3,6 +3,8 @@
 
 #include "ProgramFixture.h"
 
+#include <QRegularExpression>
+
 namespace parlavox::testing {
 namespace {
 
@@ -20,38 +22,87 @@ class BehavioursTest : public ProgramTest {
 
 // --- double-click ---------------------------------------------------------
 
-TEST_F(BehavioursTest, DoubleClickStopsPicksSetsBalloonThenSpeaksTaggedText) {
-    doubleClick();
-    EXPECT_EQ(requests(), (QStringList{"StopAll", "Balloon.Style 0",
-                                       speak(R"(\Spd=150\\Pit=150\Hello there!)")}));
-    EXPECT_EQ(frmSpeak().RandomIndex, 0);
-}
-
-TEST_F(BehavioursTest, DoubleClickPlaysAtMostOneRandomAnimationBeforeSpeaking) {
-    randoms = {0.5f}; // 0.5 * 3 = 1.5 rounds to 2: the second entry
-    doubleClick();
-    EXPECT_EQ(requests(), (QStringList{"StopAll", R"(Play "Greet")", "Balloon.Style 0",
-                                       speak(R"(\Spd=150\\Pit=150\Hello there!)")}));
-    EXPECT_EQ(frmSpeak().RandomIndex, 2);
-}
-
-TEST_F(BehavioursTest, TagsCarryTheSlidersValues) {
-    frmSpeak().sldSpeed().setValue(175);
-    frmSpeak().Slider1().setValue(90);
-    doubleClick();
-    EXPECT_EQ(requests().last(), speak(R"(\Spd=175\\Pit=90\Hello there!)"));
-}
-
-TEST_F(BehavioursTest, EmptyTextSpeaksTheTagsAlone) {
-    setText("");
-    doubleClick();
-    EXPECT_EQ(requests().last(), speak(R"(\Spd=150\\Pit=150\)"));
-}
-
-TEST_F(BehavioursTest, TypedBackslashesReachTheServiceUnchanged) {
-    setText(R"(a\b \Chr="Whisper"\ c\\)");
-    doubleClick();
-    EXPECT_EQ(requests().last(), speak(R"(\Spd=150\\Pit=150\a\b \Chr="Whisper"\ c\\)"));
+TEST_F(BehavioursTest, DoubleClickStopsPicksSetsTheBalloonThenSpeaksTaggedText) {
+    const QString hello = speak(R"(\Spd=150\\Pit=150\Hello there!)");
+    const QString twister = "bbabobbsftbbsbbabbobtmtbbb";
+    const struct {
+        const char* what;
+        QString text;
+        int speed, pitch;
+        float random;
+        QStringList want;
+        int randomIndex;
+    } cases[] = {
+        {"nothing picked",
+         "Hello there!",
+         150,
+         150,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", hello},
+         0},
+        {"0.5 * 3 rounds to 2: the second entry",
+         "Hello there!",
+         150,
+         150,
+         0.5f,
+         {"StopAll", R"(Play "Greet")", "Balloon.Style 0", hello},
+         2},
+        {"the sliders' values",
+         "Hello there!",
+         175,
+         90,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", speak(R"(\Spd=175\\Pit=90\Hello there!)")},
+         0},
+        {"empty text",
+         "",
+         150,
+         150,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\)")},
+         0},
+        {"typed backslashes",
+         R"(a\b \Chr="Whisper"\ c\\)",
+         150,
+         150,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\a\b \Chr="Whisper"\ c\\)")},
+         0},
+        {"the tongue twister's initials",
+         twister,
+         150,
+         150,
+         0.0f,
+         {"StopAll",
+          speak("Betty Bought a Bit of Butter But She Found The Butter Bitter so Betty Bought a "
+                "Better Bit of Butter to Make The Bitter Butter Better."),
+          "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\)" + twister)},
+         0},
+        {"special phrases are exact",
+         "CREDITS",
+         150,
+         150,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\CREDITS)")},
+         0},
+        {"... and case-sensitive",
+         twister.toUpper(),
+         150,
+         150,
+         0.0f,
+         {"StopAll", "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\)" + twister.toUpper())},
+         0},
+    };
+    for (const auto& c : cases) {
+        recording->requests.clear();
+        setText(c.text);
+        frmSpeak().sldSpeed().setValue(c.speed);
+        frmSpeak().Slider1().setValue(c.pitch);
+        randoms = {c.random};
+        doubleClick();
+        EXPECT_EQ(requests(), c.want) << c.what;
+        EXPECT_EQ(frmSpeak().RandomIndex, c.randomIndex) << c.what;
+    }
 }
 
 TEST_F(BehavioursTest, CreditsAreSaidBeforeTheTaggedWord) {
@@ -62,53 +113,25 @@ TEST_F(BehavioursTest, CreditsAreSaidBeforeTheTaggedWord) {
     EXPECT_EQ(r[0], "StopAll");
     EXPECT_TRUE(r[1].startsWith("Speak \"") && !r[1].contains('\\')) << r[1].toStdString();
     EXPECT_EQ(r[1].count('.') + r[1].count('!'), 3) << "three sentences";
-    EXPECT_EQ(r[2], "Balloon.Style 0");
-    EXPECT_EQ(r[3], speak(R"(\Spd=150\\Pit=150\Credits)"));
-}
-
-TEST_F(BehavioursTest, SpecialPhrasesAreExactAndCaseSensitive) {
-    for (const QString text : {"credits", "CREDITS", "Credits ", "BBABOBBSFTBBSBBABBOBTMTBBB"}) {
-        recording->requests.clear();
-        setText(text);
-        doubleClick();
-        EXPECT_EQ(requests(), (QStringList{"StopAll", "Balloon.Style 0",
-                                           speak(R"(\Spd=150\\Pit=150\)" + text)}))
-            << text.toStdString();
-    }
-}
-
-TEST_F(BehavioursTest, TongueTwisterAnswersItsInitials) {
-    setText("bbabobbsftbbsbbabbobtmtbbb");
-    doubleClick();
-    EXPECT_EQ(
-        requests(),
-        (QStringList{"StopAll",
-                     speak("Betty Bought a Bit of Butter But She Found The Butter Bitter so "
-                           "Betty Bought a Better Bit of Butter to Make The Bitter Butter "
-                           "Better."),
-                     "Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\bbabobbsftbbsbbabbobtmtbbb)")}));
+    EXPECT_EQ(r.mid(2), (QStringList{"Balloon.Style 0", speak(R"(\Spd=150\\Pit=150\Credits)")}));
 }
 
 TEST_F(BehavioursTest, ShowMeTheAnimationsNeedsSpeedExactly150) {
-    setText("Show Me the Animations!");
     frmSpeak().Slider1().setValue(300); // the pitch plays no part
-    for (int speed : {149, 151}) {
+    for (const auto& [text, speed] : {std::pair{"Show Me the Animations!", 149},
+                                      {"Show Me the Animations!", 151},
+                                      {"show me the animations!", 150}}) {
+        setText(text);
         frmSpeak().sldSpeed().setValue(speed);
         doubleClick();
-        EXPECT_FALSE(frmAnimation().Visible()) << speed;
+        EXPECT_FALSE(frmAnimation().Visible()) << text << " " << speed;
     }
-    setText("show me the animations!");
-    frmSpeak().sldSpeed().setValue(150);
-    doubleClick();
-    EXPECT_FALSE(frmAnimation().Visible());
-
     setText("Show Me the Animations!");
     recording->requests.clear();
     doubleClick();
     EXPECT_TRUE(frmAnimation().Visible());
     EXPECT_EQ(requests().last(), speak(R"(\Spd=150\\Pit=300\Show Me the Animations!)"));
-    // Again while visible: it stays, one window.
-    doubleClick();
+    doubleClick(); // again while visible: it stays, one window
     EXPECT_TRUE(frmAnimation().Visible());
     EXPECT_EQ(frmAnimation().AnimationListBox().ListCount(), 3);
 }
@@ -127,68 +150,78 @@ TEST_F(BehavioursTest, FailingRequestStopsTheHandlerAtThatStep) {
 
 // --- the song -------------------------------------------------------------
 
-QStringList songAt(int s) {
-    auto line = [s](int offset, const QString& text) {
-        return "Speak \"" + QString(R"(\chr="monotone"\\spd=)") + QString::number(s + offset) +
-               text + "\"";
-    };
-    return {
-        "Balloon.Style 0",
-        line(60, R"(\\pit=120\Dai \pit=100\zee, \pit=80\Dai \pit=60\zee)"),
-        line(120, R"(\\pit=68\Give \pit=74\me \pit=80\your \pit=68\an, \pit=80\ser \pit=60\true.)"),
-        line(50, R"(\\pit=92\I'm \pit=120\half\pit=100\cray \pit=80\zee,)"),
-        line(115, R"(\\pit=68\All \pit=74\for \pit=80\the \pit=80\love \pit=100\of \pit=92\you.)"),
-        line(
-            80,
-            R"(\\pit=100\It \pit=112\won't \pit=110\be \pit=92\a \pit=120\sty-\pit=100\lish \pit=92\mare\pit=80\rege.)"),
-        line(
-            100,
-            R"(\\pit=92\I \pit=100\can't \pit=80\a \pit=68\ford, \pit=80\a \pit=68\care- \pit=60\ridge.)"),
-        line(100, R"(\\pit=60\But \pit=80\you'll \pit=100\look \pit=92\sweet,)"),
-        line(90, R"(\\pit=60\Up \pit=80\on \pit=100\the \pit=92\seat.)"),
-        line(
-            100,
-            R"(\\pit=100\Of \pit=112\a \pit=120\by \pit=100\sic \pit=80\cull \pit=92\built, \pit=60\for \pit=80\two.)"),
-    };
-}
-
-TEST_F(BehavioursTest, SongAtSpeed150IsExact) {
+// The song: the balloon style, then nine monotone lines, each at its own speed
+// above the speed slider, whatever the pitch slider says.
+TEST_F(BehavioursTest, SongIsTheTuneInOrderAtSpeedsAboveTheSlider) {
     QTest::mouseClick(&frmSpeak().Command1(), Qt::LeftButton);
-    EXPECT_EQ(requests(), songAt(150));
+    const QStringList at150 = requests();
+    ASSERT_EQ(at150.size(), 10);
+    EXPECT_EQ(at150[0], "Balloon.Style 0");
     EXPECT_EQ(
-        requests()[1],
+        at150[1],
         speak(R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee, \pit=80\Dai \pit=60\zee)"));
-}
+    // The words, tags taken out, are the lyrics in their order.
+    static const QRegularExpression tag(R"(\\[^\\]*\\)");
+    QStringList words;
+    for (QString line : at150.mid(1))
+        words << line.remove(tag).remove(QRegularExpression(R"(^Speak "|"$)"));
+    EXPECT_EQ(words.join(u'|'), "Dai zee, Dai zee|Give me your an, ser true.|I'm halfcray zee,|"
+                                "All for the love of you.|It won't be a sty-lish marerege.|"
+                                "I can't a ford, a care- ridge.|But you'll look sweet,|"
+                                "Up on the seat.|Of a by sic cull built, for two.");
 
-TEST_F(BehavioursTest, SongFollowsTheSpeedSliderNotThePitchSlider) {
+    // Fifty slower on the slider: every line fifty slower; the pitch slider changes nothing.
+    recording->requests.clear();
     frmSpeak().sldSpeed().setValue(100);
     frmSpeak().Slider1().setValue(400);
     frmSpeak().Command1_Click();
-    EXPECT_EQ(requests(), songAt(100));
+    const QStringList at100 = requests();
+    ASSERT_EQ(at100.size(), 10);
+    static const QRegularExpression speed(R"(spd=(\d+))");
+    for (int i = 1; i < 10; ++i) {
+        const int fast = speed.match(at150[i]).captured(1).toInt();
+        EXPECT_EQ(speed.match(at100[i]).captured(1).toInt(), fast - 50) << i;
+        EXPECT_EQ(QString(at100[i]).replace(speed, "spd"), QString(at150[i]).replace(speed, "spd"));
+    }
 }
 
 TEST_F(BehavioursTest, SingingTwiceQueuesTheSongTwiceWithoutStopping) {
-    choose("AGENTWORLD");
     frmSpeak().Command1_Click();
+    const QStringList once = requests();
     frmSpeak().Command1_Click();
-    const QStringList r = requests();
-    ASSERT_EQ(r.size(), 21);
-    EXPECT_EQ(r.mid(1, 10), songAt(150));
-    EXPECT_EQ(r.mid(11, 10), songAt(150));
-    EXPECT_FALSE(r.contains("StopAll"));
+    EXPECT_EQ(requests(), once + once);
 }
 
 // --- commands -------------------------------------------------------------
 
-TEST_F(BehavioursTest, SayItSpeaksOnlyTheTaggedText) {
+TEST_F(BehavioursTest, CommandsMakeTheirRequests) {
+    frmSpeak().Command1_Click();
+    const QStringList song = requests();
+    const struct {
+        const char* command;
+        float random;
+        QStringList want;
+    } cases[] = {
+        {"AGENTWORLD", 0.0f, {speak(R"(\Spd=150\\Pit=150\Credits)")}}, // says only the tagged text
+        {"ACO", 0.0f, {"PropertySheet.Visible true"}},
+        {"READPAGE", 0.9f, {R"(Play "Think")"}}, // 2.7 rounds to 3: the last entry
+        {"SING", 0.0f, song},
+        {"", 0.9f, {}}, // unknown names and other cases do nothing
+        {"bye", 0.9f, {}},
+        {"Sing", 0.9f, {}},
+        {"ACO ", 0.9f, {}},
+        {"HELP", 0.9f, {}},
+        {"readpage", 0.9f, {}},
+    };
     setText("Credits");
-    choose("AGENTWORLD");
-    EXPECT_EQ(requests(), QStringList{speak(R"(\Spd=150\\Pit=150\Credits)")});
-}
-
-TEST_F(BehavioursTest, AdvancedOpensThePropertySheet) {
-    choose("ACO");
-    EXPECT_EQ(requests(), QStringList{"PropertySheet.Visible true"});
+    for (const auto& c : cases) {
+        recording->requests.clear();
+        randoms = {c.random};
+        choose(c.command);
+        EXPECT_EQ(requests(), c.want) << c.command;
+    }
+    EXPECT_FALSE(toolkit::Ending());
+    EXPECT_FALSE(frmSpeak().Visible());
 }
 
 TEST_F(BehavioursTest, ChangeWhatToBeSaidShowsTheMainWindowKeepingItsValues) {
@@ -206,17 +239,11 @@ TEST_F(BehavioursTest, ChangeWhatToBeSaidShowsTheMainWindowKeepingItsValues) {
     EXPECT_TRUE(requests().isEmpty());
 }
 
-TEST_F(BehavioursTest, RandomAnimationAndSingCallTheirProcedures) {
-    randoms = {0.9f}; // 2.7 rounds to 3: the last entry
-    choose("READPAGE");
-    EXPECT_EQ(requests(), QStringList{R"(Play "Think")"});
-    recording->requests.clear();
-    choose("SING");
-    EXPECT_EQ(requests(), songAt(150));
-}
-
-TEST_F(BehavioursTest, ShutUpAndQuitStopsThenEnds) {
+TEST_F(BehavioursTest, ShutUpAndQuitStopsThenEndsAtOnce) {
     frmSpeak().Command1_Click();
+    recording->requests.clear();
+    EXPECT_THROW(frmSpeak().AgentControl_Command({"BYE"}), toolkit::EndProgram);
+    EXPECT_EQ(requests(), QStringList{"StopAll"});
     recording->requests.clear();
     choose("BYE");
     EXPECT_EQ(requests(), QStringList{"StopAll"});
@@ -225,32 +252,6 @@ TEST_F(BehavioursTest, ShutUpAndQuitStopsThenEnds) {
     choose("SING");
     doubleClick();
     EXPECT_EQ(requests(), QStringList{"StopAll"}) << "no handler runs after the end";
-}
-
-TEST_F(BehavioursTest, ByeEndsAtOnce) {
-    EXPECT_THROW(frmSpeak().AgentControl_Command({"BYE"}), toolkit::EndProgram);
-    EXPECT_EQ(requests(), QStringList{"StopAll"});
-}
-
-TEST_F(BehavioursTest, UnknownAndCaseVariantNamesDoNothing) {
-    for (const QString name : {"", "bye", "Sing", "ACO ", "HELP", "readpage"})
-        choose(name);
-    EXPECT_TRUE(requests().isEmpty());
-    EXPECT_FALSE(toolkit::Ending());
-    EXPECT_FALSE(frmSpeak().Visible());
-}
-
-TEST_F(BehavioursTest, RandomAnimationWithAnEmptyListPlaysNothing) {
-    TearDown();
-    SetUp();
-    TearDown();
-    ProgramTest::SetUp();
-    recording->animationNames = {};
-    startUpQuietly();
-    randoms = {0.99f};
-    choose("READPAGE");
-    EXPECT_TRUE(requests().isEmpty());
-    EXPECT_EQ(frmSpeak().RandomIndex, 0);
 }
 
 } // namespace

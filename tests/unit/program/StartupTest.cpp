@@ -1,4 +1,4 @@
-// Start-up: the version line, the file dialog, cancel, seeding the main window,
+// Start-up: the file dialog, cancel, seeding the main window,
 // loading the character and what a failing load leaves behind.
 
 #include "ProgramFixture.h"
@@ -9,16 +9,6 @@ namespace parlavox::testing {
 namespace {
 
 using StartupTest = ProgramTest;
-
-TEST_F(StartupTest, VersionLineAndDialogFlagsAreSetOnLoad) {
-    toolkit::Dispatch([] { frmSplash().Show(); });
-    EXPECT_EQ(frmSplash().Version().text(), "Version 1.0");
-    EXPECT_EQ(frmSplash().Dlg().Flags, 4);
-    EXPECT_TRUE(frmSplash().Visible());
-    EXPECT_TRUE(frmSplash().Timer1().Enabled());
-    EXPECT_EQ(frmSplash().Timer1().Interval(), 1000);
-    EXPECT_FALSE(frmSplash().Window().windowFlags().testFlag(Qt::WindowTitleHint));
-}
 
 TEST_F(StartupTest, DialogOpensInTheDataFoldersCharacterFolder) {
     startUp();
@@ -65,25 +55,19 @@ TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
 }
 
 TEST_F(StartupTest, AnimationListKeepsTheServicesOrderAndCountsWithoutSingular) {
-    recording->animationNames = {"Wave", "Acknowledge", "Blink"};
-    startUp();
-    auto& list = frmAnimation().AnimationListBox();
-    ASSERT_EQ(list.ListCount(), 3);
-    EXPECT_EQ(list.List(0), "Wave");
-    EXPECT_EQ(list.List(1), "Acknowledge");
-    EXPECT_EQ(list.List(2), "Blink");
-    EXPECT_EQ(frmAnimation().Label2().text(), "3 animations");
-}
-
-TEST_F(StartupTest, CountCaptionForNoneAndOneAnimation) {
-    recording->animationNames = {};
-    startUp();
-    EXPECT_EQ(frmAnimation().Label2().text(), "0 animations");
-    TearDown();
-    SetUp();
-    recording->animationNames = {"Idle1_1"};
-    startUp();
-    EXPECT_EQ(frmAnimation().Label2().text(), "1 animations");
+    for (const QStringList& names :
+         {QStringList{"Wave", "Acknowledge", "Blink"}, QStringList{}, QStringList{"Idle1_1"}}) {
+        TearDown();
+        SetUp();
+        recording->animationNames = names;
+        startUp();
+        auto& list = frmAnimation().AnimationListBox();
+        QStringList listed;
+        for (int i = 0; i < list.ListCount(); ++i)
+            listed << list.List(i);
+        EXPECT_EQ(listed, names);
+        EXPECT_EQ(frmAnimation().Label2().text(), QString::number(names.size()) + " animations");
+    }
 }
 
 TEST_F(StartupTest, CancelShowsTheMessageAndEndsWithoutACharacter) {
@@ -140,45 +124,30 @@ TEST_F(StartupTest, AnyNonEmptyPathIsAccepted) {
     EXPECT_EQ(frmSpeak().Label4().text(), "notes.txt");
 }
 
-struct WindowsDirCase {
-    const char* query; // nullptr: the query fails
-    const char* expected;
-};
-
-class GetWindowsDirTest : public ProgramTest,
-                          public ::testing::WithParamInterface<WindowsDirCase> {};
-
-TEST_P(GetWindowsDirTest, AddsOneTrailingBackslash) {
-    const WindowsDirCase c = GetParam();
-    toolkit::hooks().windowsDirectory = [c] { return c.query ? QString(c.query) : QString(); };
-    EXPECT_EQ(frmAnimation().GetWindowsDir(), c.expected);
-    EXPECT_FALSE(frmAnimation().Loaded()) << "the query must not load the window";
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, GetWindowsDirTest,
-                         ::testing::Values(WindowsDirCase{"C:\\WINDOWS", "C:\\WINDOWS\\"},
-                                           WindowsDirCase{"C:\\", "C:\\"},
-                                           WindowsDirCase{"/usr/share/parlavox",
-                                                          "/usr/share/parlavox\\"},
-                                           WindowsDirCase{nullptr, ""}));
-
-TEST_F(StartupTest, FailingDirectoryQueryOpensTheRelativeFolder) {
-    toolkit::hooks().windowsDirectory = [] { return QString(); };
-    startUp();
-    EXPECT_EQ(frmSplash().Dlg().InitDir, "agent\\chars");
-    ASSERT_EQ(dialogRequests.size(), 1u);
-    EXPECT_EQ(dialogRequests[0].directory, "agent/chars");
-}
-
-TEST_F(StartupTest, DirectoryTooLongForTheBufferKeepsTheWholeBuffer) {
-    const QString longDir = "/" + QString(200, 'x');
-    toolkit::hooks().windowsDirectory = [&] { return longDir; };
-    const QString dir = frmAnimation().GetWindowsDir();
-    EXPECT_EQ(dir.size(), 146); // the 145-character buffer and one backslash
-    startUp();
-    // The dialog sees the folder as a C string: empty, so it opens where it likes.
-    ASSERT_EQ(dialogRequests.size(), 1u);
-    EXPECT_EQ(dialogRequests[0].directory, "");
+TEST_F(StartupTest, WindowsDirectoryGetsOneTrailingBackslashWithinItsBuffer) {
+    const struct {
+        QString query; // empty: the query fails
+        QString dir;
+        QString dialogOpens; // the dialog sees the folder as a C string
+    } cases[] = {
+        {"C:\\WINDOWS", "C:\\WINDOWS\\", "C:/WINDOWS/agent/chars"},
+        {"C:\\", "C:\\", "C:/agent/chars"},
+        {"/usr/share/parlavox", "/usr/share/parlavox\\", "/usr/share/parlavox/agent/chars"},
+        {"", "", "agent/chars"},
+        // Too long: the whole (empty) 145-character buffer and one backslash.
+        {"/" + QString(200, 'x'), QString(145, QChar(0)) + "\\", ""},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        dialogRequests.clear();
+        toolkit::hooks().windowsDirectory = [&c] { return c.query; };
+        EXPECT_EQ(frmAnimation().GetWindowsDir(), c.dir);
+        EXPECT_FALSE(frmAnimation().Loaded()) << "the query must not load the window";
+        startUp();
+        ASSERT_EQ(dialogRequests.size(), 1u);
+        EXPECT_EQ(dialogRequests[0].directory, c.dialogOpens) << c.query.toStdString();
+    }
 }
 
 } // namespace
