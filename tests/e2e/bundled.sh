@@ -40,7 +40,7 @@ xdotool type --delay 2 "$name.acs"
 xdotool key Return
 id=$(window "^$name\$") || fail "$name did not appear: the dialog did not open on the data folder"
 grep -q "agent.anim: play Show" "$log" || fail "no Showing animation played"
-sleep 1.5
+shown
 eval "$(xdotool getwindowgeometry --shell "$id")"
 screenshot
 # Button's own colours: the honey-orange cap and the cream body.

@@ -21,7 +21,7 @@ loud_ms() {
 }
 
 start() {
-    QT_LOGGING_RULES=${RULES:-agent.request=true} XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work} HOME=$work \
+    QT_LOGGING_RULES=${RULES:-agent.request=true;agent.anim=true} XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work} HOME=$work \
         "$bin/parlavox" >"$log" 2>&1 &
     pid=$!
 }
@@ -63,8 +63,10 @@ requests_after() { sed -n "/$1/,\$p" "$log" | sed -n 's/^agent.request: //p'; }
 # Double-clicks at PX, PY: the character stops, may play one random animation
 # and says the main window's text.
 double_click_says_hello() {
+    local lines
+    lines=$(wc -l <"$log")
     xdotool mousemove "$PX" "$PY" click --repeat 2 --delay 80 1
-    sleep 1
+    wait_log '^agent.request: Speak ' "$lines" || fail "no Speak request after a double-click"
     got=$(requests_after 'Commands.Add "BYE"' | grep -v '^Commands' | grep -v '^Show$')
     plays=$(echo "$got" | grep -c '^Play ')
     rest=$(echo "$got" | grep -v '^Play ')
@@ -88,11 +90,11 @@ hanz_with_microphone() {
     pactl load-module module-remap-source master=t.monitor source_name=mic >/dev/null
     pactl set-default-source mic
     espeak-ng -v en-us -s 150 -w "$work/said.wav" "$1"
-    RULES="agent.request=true;agent.listen=true" start
+    RULES="agent.request=true;agent.anim=true;agent.listen=true" start
     choose_file "$chars/HANZ.ACS"
     id=$(window "^$HANZ$") || fail "the character did not appear"
     eval "$(xdotool getwindowgeometry --shell "$id")"
-    sleep 1.5 # the Show animation
+    shown
     solid_point
     sleep 2 # a fresh sound server drops its first buffers
     # The recogniser is large: it loads on the first request to listen.
@@ -103,15 +105,6 @@ hanz_with_microphone() {
 wait_count() {
     for _ in $(seq 80); do
         [ "$(grep -c "$1" "$log")" -gt "$2" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits (up to 10 s) for a line matching $1 in the log, after the first $2 lines.
-wait_log() {
-    for _ in $(seq 100); do
-        tail -n +"$((${2:-0} + 1))" "$log" | grep -q "$1" && return 0
         sleep 0.1
     done
     return 1
@@ -155,7 +148,7 @@ wayland)
     xdotool type --delay 2 "$chars/HANZ.ACS"
     xdotool key Return
     id=$(DISPLAY=$xwl window "^$HANZ$") || fail "the character did not appear as an X11 window"
-    sleep 1.5 # the Show animation
+    shown
     xinfo() { DISPLAY=$xwl xwininfo -id "$id" "$@"; }
     eval "$(xinfo | awk -F: '/Absolute upper-left X/ { print "X=" $2 }
         /Absolute upper-left Y/ { print "Y=" $2 } / Width:/ { print "WIDTH=" $2 }
@@ -204,7 +197,7 @@ hanz)
     start
     choose_file "$chars/HANZ.ACS"
     id=$(window "^$HANZ$") || fail "the character did not appear"
-    sleep 1.5
+    shown
     eval "$(xdotool getwindowgeometry --shell "$id")"
     screenshot
     inside=$(lit "${WIDTH}x${HEIGHT}+${X}+${Y}")
@@ -216,7 +209,8 @@ hanz)
     choose_entry 6
     ended
     [ "$status" = 0 ] || fail "exit status $status after Shut Up and Quit"
-    tail -1 "$log" | grep -qx 'agent.request: StopAll' || fail "BYE did not stop the character last"
+    grep 'agent.request' "$log" | tail -1 | grep -qx 'agent.request: StopAll' ||
+        fail "BYE did not stop the character last"
     ;;
 voice)
     need HANZ.ACS
@@ -228,7 +222,7 @@ voice)
     choose_file "$chars/HANZ.ACS"
     id=$(window "^$HANZ$") || fail "the character did not appear"
     eval "$(xdotool getwindowgeometry --shell "$id")"
-    sleep 1.5 # the Show animation
+    shown
     solid_point
     # A fresh server stalls its first buffers; let it settle before listening.
     sleep 2
@@ -293,7 +287,7 @@ second-start)
     choose_file "$chars/HANZ.ACS"
     id=$(window "^$HANZ$") || fail "the character did not appear"
     eval "$(xdotool getwindowgeometry --shell "$id")"
-    sleep 1.5 # the Show animation
+    shown
     menu_on_character
     choose_entry 8 # the six commands, Listen, Hide
     for _ in $(seq 50); do

@@ -2,7 +2,6 @@
 # (with -fbdir, so screenshots read the real framebuffer), and the helpers a
 # person's actions are written with. Source it after setting `log`.
 work=$(mktemp -d)
-display=":$((90 + RANDOM % 400))"
 pid=""; xvfb=""; pulse=""; parec=""; weston=""
 
 cleanup() {
@@ -16,10 +15,14 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- log:"; cat "${log:-/dev/null}" 2>/dev/null; exit 1; }
 
+# The server picks a free display and names it once it is ready, so scenarios
+# run side by side.
 start_screen() {
-    Xvfb "$display" -screen 0 "${1:-1280x800}x24" -fbdir "$work" -noreset -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x800}x24" -fbdir "$work" -noreset -nolisten tcp \
+        3>"$work/display" >/dev/null 2>&1 &
     xvfb=$!
-    export DISPLAY=$display
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(cat "$work/display")"
     for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && return 0; sleep 0.1; done
     return 1
 }
@@ -72,6 +75,18 @@ ended() {
         sleep 0.1
     done
 }
+
+# Waits (up to 10 s) for a line matching $1 in the log, after the first $2 lines.
+wait_log() {
+    for _ in $(seq 100); do
+        tail -n +"$((${2:-0} + 1))" "$log" | grep -q "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the first animation, the Showing one, to have played to its end.
+shown() { wait_log '^agent.anim: done' || fail "the character's Show animation did not end"; }
 
 screenshot() { convert "xwd:$work/Xvfb_screen0" "$work/screen.png"; }
 
