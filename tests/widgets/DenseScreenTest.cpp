@@ -36,9 +36,12 @@ xcb_connection_t* x11() {
 
 template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-// The screen as the server holds it, once the server has done what it was asked.
+// The screen as the server holds it, once Qt has painted and flushed what is
+// pending and the server has done what it was asked.
 QImage screen() {
-    QTest::qWait(50);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    xcb_flush(x11());
     Reply<xcb_get_input_focus_reply_t> sync(
         xcb_get_input_focus_reply(x11(), xcb_get_input_focus(x11()), nullptr), &std::free);
     QProcess convert;
