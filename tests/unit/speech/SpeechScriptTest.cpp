@@ -47,59 +47,69 @@ QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude 
 
 } // namespace
 
-TEST(SpeechScript, DefaultsStartEverySegment) {
-    VoiceDefaults voice;
-    voice.speedWpm = 170;
-    voice.pitchHz = 95;
-    const SpeechScript s = script("Hello", voice);
-    ASSERT_EQ(s.segments.size(), 1u);
-    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Male);
-    EXPECT_EQ(s.segments[0].voiceName, QStringLiteral("en"));
-    EXPECT_EQ(describe(s.segments[0]), header(170, VoiceVariant::Male, 95) + " 'Hello'");
-}
-
-TEST(SpeechScript, SpeedAndPitchChangeWhereTheTagStands) {
-    const SpeechScript s = script(R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)");
-    ASSERT_EQ(s.segments.size(), 1u);
-    const auto M = VoiceVariant::Male;
-    EXPECT_EQ(describe(s.segments[0]),
-              header(150, M, 110) + QStringLiteral(" R0 S210 P%1 'Dai ' P%2 'zee'")
-                                        .arg(setting(M, 120))
-                                        .arg(setting(M, 100)));
-    EXPECT_GT(setting(M, 120), setting(M, 100));
-}
-
-TEST(SpeechScript, HighPitchesUseTheFemaleVariantLowOnesTheMale) {
-    const SpeechScript s = script(R"(\Pit=250\high \Pit=80\low)");
-    ASSERT_EQ(s.segments.size(), 2u);
-    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Female);
-    EXPECT_EQ(s.segments[0].voiceName, QStringLiteral("en+f3"));
-    EXPECT_EQ(s.segments[1].variant, VoiceVariant::Male);
-    EXPECT_EQ(describe(s.segments[1]), header(150, VoiceVariant::Male, 80) + " 'low'");
-
+// Each segment's espeak-ng voice and what it is told: the voice's defaults first,
+// then the controls where the tags stand. A segment ends where the voice changes.
+TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
+    const auto M = VoiceVariant::Male, F = VoiceVariant::Female;
+    const QString plain = header(150, M, 110);
+    const int p = setting(M, 110);
+    VoiceDefaults fast; // a character's own voice
+    fast.speedWpm = 170;
+    fast.pitchHz = 95;
+    VoiceDefaults german;
+    german.language = QStringLiteral("de");
     VoiceDefaults female;
     female.gender = kGenderFemale;
     female.pitchHz = 160;
-    EXPECT_EQ(script("hi", female).segments[0].variant, VoiceVariant::Female);
-    female.pitchHz = 100; // below the female variant's reach
-    EXPECT_EQ(script("hi", female).segments[0].variant, VoiceVariant::Male);
-}
-
-TEST(SpeechScript, WhisperIsAVariantOfItsOwn) {
-    VoiceDefaults voice;
-    voice.language = QStringLiteral("de");
-    const SpeechScript s = script(R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", voice);
-    ASSERT_EQ(s.segments.size(), 3u);
-    EXPECT_EQ(s.segments[1].voiceName, QStringLiteral("de+whisper"));
-    EXPECT_EQ(s.segments[2].voiceName, QStringLiteral("de"));
-}
-
-TEST(SpeechScript, SwitchingVariantBeforeSpeechRestatesThePitchForTheNewOne) {
-    // Whisper uses the male table; back to normal at 250 Hz must set the female pitch.
-    const SpeechScript s = script(R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)");
-    ASSERT_EQ(s.segments.size(), 1u);
-    EXPECT_EQ(s.segments[0].variant, VoiceVariant::Female);
-    EXPECT_EQ(describe(s.segments[0]), header(150, VoiceVariant::Female, 250) + " 'high'");
+    VoiceDefaults lowFemale = female; // below the female variant's reach
+    lowFemale.pitchHz = 100;
+    const struct {
+        const char* tagged;
+        VoiceDefaults voice;
+        QStringList voices;    // per segment
+        QStringList described; // per segment; "" is not checked
+    } cases[] = {
+        {"Hello", fast, {"en"}, {header(170, M, 95) + " 'Hello'"}},
+        {R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)",
+         {},
+         {"en"},
+         {plain + QStringLiteral(" R0 S210 P%1 'Dai ' P%2 'zee'")
+                      .arg(setting(M, 120))
+                      .arg(setting(M, 100))}},
+        {R"(\Pit=250\high \Pit=80\low)", {}, {"en+f3", "en"}, {"", header(150, M, 80) + " 'low'"}},
+        {"hi", female, {"en+f3"}, {""}},
+        {"hi", lowFemale, {"en"}, {""}},
+        {R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", german, {"de", "de+whisper", "de"}, {}},
+        // Whisper uses the male table; back to normal at 250 Hz sets the female pitch.
+        {R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)",
+         {},
+         {"en+f3"},
+         {header(150, F, 250) + " 'high'"}},
+        {R"(one\Pau=400\\Mrk=9\two)", {}, {"en", "en"}, {"", plain + " #9 'two'"}},
+        {R"(\Spd=200\\Vol=0\\Chr="Monotone"\a\Rst\b)",
+         {},
+         {"en"},
+         {plain + " S200 A0 R0 'a' " + plain + " 'b'"}},
+        {R"(say \Emp\ this word)",
+         {},
+         {"en"},
+         {plain + QStringLiteral(" 'say ' ' ' A160 P%1 S120 'this' A100 P%2 S150 ' word'")
+                      .arg(p + 10)
+                      .arg(p)}},
+    };
+    for (const auto& c : cases) {
+        const SpeechScript s = script(c.tagged, c.voice);
+        QStringList voices, described;
+        for (std::size_t i = 0; i < s.segments.size(); ++i) {
+            voices << s.segments[i].voiceName;
+            described << (c.described.value(qsizetype(i)).isEmpty() ? QString()
+                                                                    : describe(s.segments[i]));
+        }
+        EXPECT_EQ(voices, c.voices) << c.tagged;
+        for (qsizetype i = 0; i < c.described.size(); ++i)
+            EXPECT_EQ(described.value(i), c.described[i]) << c.tagged;
+    }
+    EXPECT_GT(setting(M, 120), setting(M, 100));
 }
 
 TEST(SpeechScript, OutOfRangeValuesAreClamped) {
@@ -120,30 +130,12 @@ TEST(SpeechScript, OutOfRangeValuesAreClamped) {
     EXPECT_EQ(describe(script("a", silly).segments[0]), header(80, M, kMinPitchHz) + " 'a'");
 }
 
-TEST(SpeechScript, PauseEndsASegmentAndMarksStayInPlace) {
-    const SpeechScript s = script(R"(one\Pau=400\\Mrk=9\two\Pau=-3\)");
+TEST(SpeechScript, PausesEndASegmentWithinTheirBound) {
+    const SpeechScript s = script(R"(one\Pau=400\two\Pau=-3\)");
     ASSERT_EQ(s.segments.size(), 2u);
     EXPECT_EQ(s.segments[0].pauseAfterMs, 400);
-    EXPECT_EQ(describe(s.segments[1]), header(150, VoiceVariant::Male, 110) + " #9 'two'");
     EXPECT_EQ(s.segments[1].pauseAfterMs, 0);
     EXPECT_EQ(script(R"(\Pau=999999\)").segments.at(0).pauseAfterMs, 60000);
-}
-
-TEST(SpeechScript, ResetRestatesTheDefaults) {
-    const SpeechScript s = script(R"(\Spd=200\\Vol=0\\Chr="Monotone"\a\Rst\b)");
-    ASSERT_EQ(s.segments.size(), 1u);
-    EXPECT_TRUE(describe(s.segments[0]).endsWith(header(150, VoiceVariant::Male, 110) + " 'b'"))
-        << describe(s.segments[0]).toStdString();
-}
-
-TEST(SpeechScript, EmphasisWrapsOnlyTheNextWord) {
-    const SpeechScript s = script(R"(say \Emp\ this word)");
-    const int p = setting(VoiceVariant::Male, 110);
-    EXPECT_EQ(describe(s.segments[0]),
-              header(150, VoiceVariant::Male, 110) +
-                  QStringLiteral(" 'say ' ' ' A160 P%1 S120 'this' A100 P%2 S150 ' word'")
-                      .arg(p + 10)
-                      .arg(p));
 }
 
 TEST(SpeechScript, EverySpokenCharacterKnowsItsBalloonSpan) {
