@@ -2,8 +2,12 @@
 // compressed streams (with fuzz_decompress's 3-byte prefix) for fuzz_decompress,
 // WAV blocks (PCM and tag-2 ADPCM) for fuzz_sound, regions (with fuzz_region's
 // 4-byte prefix), tray icons (with fuzz_tray_icon's mask length) and choices
-// for fuzz_writer.
+// for fuzz_writer, and older-generation characters (compound documents) for
+// fuzz_older.
 // usage: fuzz_make_seeds CORPUS_DIR   (writes CORPUS_DIR/reader, .../decompress, ...)
+
+// GLib names a struct member "signals", which Qt defines as a keyword: GLib first.
+#include <gsf/gsf.h>
 
 #include "Synthetic.h"
 
@@ -28,6 +32,89 @@ static void save(const QString& path, const QByteArray& data) {
     }
 }
 
+// An older-generation character: char.acf and one animation stream, each its
+// size, compressed size and compressed bytes, in a compound document. Two
+// frame-sized pictures, a branch, a mouth and (when `sound`) a WAV.
+static QByteArray olderCharacter(std::uint16_t w, std::uint16_t h, bool sound) {
+    QByteArray info, anim;
+    auto put = [](QByteArray& b, std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.append(char(v >> (8 * i)));
+    };
+    auto str = [&](QByteArray& b, const QString& s) { // no terminator
+        put(b, std::uint32_t(s.size()), 4);
+        for (QChar c : s)
+            put(b, c.unicode(), 2);
+    };
+    auto packed = [&](QByteArray& b, const QByteArray& plain) {
+        const auto z = compress(
+            {reinterpret_cast<const std::uint8_t*>(plain.constData()), std::size_t(plain.size())});
+        put(b, std::uint32_t(plain.size()), 4);
+        put(b, std::uint32_t(z.size()), 4);
+        b.append(reinterpret_cast<const char*>(z.data()), qsizetype(z.size()));
+    };
+    put(info, 31, 2), put(info, 1, 2), put(info, 1, 2);
+    str(info, "Show"), str(info, "anim1.aaf"), str(info, ""), put(info, 7, 4);
+    info.append(16, '\x42'); // GUID
+    str(info, "Seed"), str(info, "A seed"), str(info, "");
+    put(info, w, 2), put(info, h, 2), put(info, 0, 1), put(info, 0x220, 4);
+    info.append(32, '\x11'), put(info, 150, 4), put(info, 100, 2); // voice
+    put(info, 2, 1), put(info, 28, 1), put(info, 0, 4), put(info, 0xE1FFFF, 4), put(info, 0, 4);
+    str(info, "Sans"), put(info, std::uint32_t(-13), 4), put(info, 400, 4), put(info, 0, 2);
+    put(info, 256, 4);
+    for (int i = 0; i < 256; ++i)
+        put(info, std::uint32_t(i * 0x010203), 4);
+    put(info, 1, 2), str(info, "Showing"), put(info, 1, 2), str(info, "Show");
+
+    const int stride = (w + 3) & ~3;
+    put(anim, sound ? 1 : 0, 2);
+    if (sound) {
+        const QByteArray wav = encodeWav(Pcm{11025, 1, std::vector<std::int16_t>(32, 1000)});
+        put(anim, std::uint32_t(wav.size()), 4), anim.append(wav);
+    }
+    put(anim, 2, 2);
+    for (int k = 0; k < 2; ++k) {
+        QByteArray px(stride * h, '\0');
+        for (int y = h / 4; y < h - h / 4; ++y)
+            for (int x = k; x < w - 1; ++x)
+                px[y * stride + x] = char(1 + (x + y) % 200);
+        put(anim, std::uint32_t(px.size()), 4), put(anim, 0, 1), anim.append(px);
+        const QByteArray region = makeRegionData(QRegion(k, h / 4, w - 1 - k, h - 2 * (h / 4)));
+        put(anim, std::uint32_t(region.size()), 4), anim.append(region);
+    }
+    put(anim, 2, 2);
+    for (int f = 0; f < 2; ++f) {
+        put(anim, f, 2), put(anim, sound && f == 0 ? 0 : 0xFFFF, 2), put(anim, 10, 2);
+        put(anim, 0, 4), put(anim, 1, 1), put(anim, 1 - f, 2), put(anim, 50, 2);
+        put(anim, f == 0 ? 1 : 0, 1);
+        if (f == 0) { // a 4x2 mouth of type 3
+            put(anim, 3, 1), put(anim, 8, 4), put(anim, 0, 1), put(anim, 1, 2), put(anim, 2, 2);
+            put(anim, 4, 2), put(anim, 2, 2), anim.append(8, '\x05');
+        }
+    }
+
+    QByteArray acf("\xC1\xAB\xCD\xAB", 4), aaf;
+    packed(acf, info);
+    put(aaf, 31, 2), put(aaf, 1, 2), put(aaf, 7, 4), put(aaf, 1, 1);
+    packed(aaf, anim);
+    GsfOutput* memory = gsf_output_memory_new();
+    GsfOutfile* doc = gsf_outfile_msole_new(memory);
+    for (const auto& [name, bytes] : {std::pair{"char.acf", acf}, std::pair{"anim1.aaf", aaf}}) {
+        GsfOutput* stream = gsf_outfile_new_child(doc, name, FALSE);
+        gsf_output_write(stream, std::size_t(bytes.size()),
+                         reinterpret_cast<const guint8*>(bytes.constData()));
+        gsf_output_close(stream);
+        g_object_unref(stream);
+    }
+    gsf_output_close(GSF_OUTPUT(doc));
+    g_object_unref(doc);
+    const QByteArray out(
+        reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
+        qsizetype(gsf_output_size(memory)));
+    g_object_unref(memory);
+    return out;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_make_seeds CORPUS_DIR\n");
@@ -40,6 +127,11 @@ int main(int argc, char** argv) {
     root.mkpath("region");
     root.mkpath("tray_icon");
     root.mkpath("writer");
+    root.mkpath("older");
+
+    for (bool sound : {false, true})
+        save(root.filePath(QStringLiteral("older/generated-%1.acs").arg(sound ? 2 : 1)),
+             olderCharacter(sound ? 13 : 8, sound ? 9 : 6, sound));
 
     for (std::uint32_t seed = 1; seed <= 6; ++seed) {
         synthetic::Options o;
