@@ -1,7 +1,7 @@
 // Damage written into copies of real characters, in memory: a damaged sound
 // plays what decodes, a frame's sound index past the list means no sound, an
-// image stream a little long loads. Each leaves a warning naming the part, and
-// acstool check calls the character usable, but not with --strict.
+// image stream a little long loads. Each leaves a warning naming the part;
+// acstool check says so too and calls the character usable, but not with --strict.
 
 #include "TestData.h"
 
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 
 using namespace agent::format;
 
@@ -109,6 +110,7 @@ bool warned(const QStringList& lines, const QString& part, const char* repair) {
 } // namespace
 
 TEST(Damage, DamagedPartsLoadWarnAndPlayWhatDecodes) {
+    std::set<Part> checked;
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
         SKIP_WITHOUT_SHARED(d.file);
@@ -151,6 +153,9 @@ TEST(Damage, DamagedPartsLoadWarnAndPlayWhatDecodes) {
         EXPECT_TRUE(warned(bad.warnings(), part, d.warning))
             << qPrintable(bad.warnings().join('\n'));
 
+        // acstool reports the same warnings; once per kind of part is enough to see it.
+        if (!checked.insert(d.part).second)
+            continue;
         QString err;
         EXPECT_EQ(acstool(bytes, d.file, {QStringLiteral("check")}, &err), 0) << qPrintable(err);
         EXPECT_TRUE(warned(err.split(u'\n'), part, d.warning)) << qPrintable(err);
