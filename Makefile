@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test sanitize soak fuzz bench deb clean
+.PHONY: all deps configure build run test sanitize soak fuzz bench voice-eval deb clean
 
 all: build
 
@@ -40,6 +40,12 @@ bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DPARLAVOX_BENCH=ON
 	cmake --build $(BUILD)-bench -j$(JOBS) --target benchmarks
 	scripts/run-benchmarks $(BUILD)-bench
+
+# Voice commands spoken by every English espeak-ng voice, figures on voices
+# left out of calibration. Renderings are cached in $(BUILD)/voice-eval-cache;
+# VOICE_EVAL_ARGS="--every 4" for a quicker look.
+voice-eval: deps build
+	nice -n 5 $(BUILD)/bin/voice-eval --cache $(BUILD)/voice-eval-cache --jobs 2 $(VOICE_EVAL_ARGS)
 
 # The Debian package: $(BUILD)/parlavox_<version>_amd64.deb.
 deb: deps build

@@ -31,6 +31,8 @@ struct RecognizerOptions {
     // Holds en-us/ (acoustic model), cmudict-en-us.dict and en-us-phone.lm.bin.
     std::filesystem::path modelDir = defaultModelDir();
     double garbagePenalty = kDefaultGarbagePenalty;
+    // Phrases scoring below this are rejected.
+    double minConfidence = 0.0;
     // Pronunciations for words missing from the dictionary.
     Pronouncer pronounce = espeakPronunciation;
 };
@@ -41,6 +43,10 @@ struct Recognition {
     // The decoder's words: a phrase, or the phones of what it took for
     // something else (e.g. "[W AH T AY M]"), or empty for silence.
     std::string heard;
+    // The phrase the grammar fits best (its spoken words, empty for none) and
+    // how sure of it the recogniser is; accepted when at least minConfidence.
+    std::string best;
+    double confidence = -1e300;
     int frames = 0;
     double audioSeconds = 0.0;
     std::chrono::microseconds decodeTime{0}; // from finish() to the answer
