@@ -1,5 +1,6 @@
 // Speech speed: from synthesize() to the utterance (and so its first sample) being ready
-// on the requesting thread, espeak-ng's real-time factor, and tag parsing.
+// on the requesting thread, espeak-ng's real-time factor, and tag parsing; and how
+// closely the pitch said follows the pitch asked for.
 
 #include "PitchTracker.h"
 
