@@ -312,6 +312,23 @@ broken)
     ended
     [ "$status" != 0 ] && [ "$status" != "still running" ] || fail "exit status $status after a load failure"
     ;;
+display-gone)
+    # The session ends under a talking character: Qt says the display went
+    # away and the program ends with status 1, not with a crash.
+    need HANZ.ACS
+    start
+    choose_file "$chars/HANZ.ACS"
+    id=$(window "^$HANZ$") || fail "the character did not appear"
+    shown
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    solid_point
+    double_click_says_hello
+    kill "$xvfb"
+    xvfb=""
+    ended
+    [ "$status" = 1 ] || fail "exit status $status when the display went away"
+    grep -q "X11 connection broke" "$log" || fail "no word of the display going away"
+    ;;
 *)
     echo "unknown scenario $scenario"; exit 2 ;;
 esac
