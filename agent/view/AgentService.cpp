@@ -11,6 +11,7 @@
 
 #include "agent/listen/Grammar.h"
 #include "agent/listen/Listener.h"
+#include "agent/listen/Logging.h"
 #include "agent/speech/EspeakSynthesizer.h"
 
 #include <QDateTime>
@@ -38,7 +39,7 @@ struct AgentService::Loaded {
     }
 };
 
-AgentService::AgentService(std::unique_ptr<speech::Synthesizer> synthesizer, QObject* parent)
+AgentService::AgentService(std::unique_ptr<engine::Synthesizer> synthesizer, QObject* parent)
     : QObject(parent), options_(engine::loadOptions()), synthesizer_(std::move(synthesizer)),
       sounds_(std::make_unique<SoundPlayer>()) {
     if (!synthesizer_)
@@ -142,7 +143,7 @@ void AgentService::load(const QString& characterId, const QString& path) {
             sounds_->playWav(raw->character->sound(std::size_t(index)).data);
     });
     connect(&agent, &engine::CharacterAgent::speechStarted, this,
-            [this](std::shared_ptr<const speech::Utterance> u) {
+            [this](std::shared_ptr<const engine::Utterance> u) {
                 if (options_.speechAudio && u && !u->pcm.empty())
                     sounds_->playSpeech(u->pcm, u->sampleRate);
             });
@@ -205,6 +206,15 @@ listen::Listener& AgentService::listener() {
     applyListeningOptions();
     connect(listener_.get(), &listen::Listener::stateChanged, this,
             [this](listen::Listener::State state) {
+                // A tone when the user starts listening, as a sound effect: not when
+                // hands-free listening resumes after an answer.
+                const bool resumed = wasRecognizing_;
+                wasRecognizing_ = state == listen::Listener::State::Recognizing;
+                if (state == listen::Listener::State::Listening && !resumed &&
+                    options_.listeningTone && options_.soundEffects) {
+                    qCInfo(lcListen) << "listening tone";
+                    sounds_->playListeningTone();
+                }
                 // Recognizing keeps the tip as it is until the answer comes; nothing
                 // shows before the user first asks to be heard.
                 if (state == listen::Listener::State::Recognizing || !listenRequested_ ||

@@ -5,7 +5,7 @@
 
 #include "agent/engine/CharacterAgent.h"
 #include "agent/engine/Options.h"
-#include "agent/speech/Utterance.h"
+#include "agent/engine/Synthesizer.h"
 
 #include <QObject>
 
@@ -34,7 +34,7 @@ class AgentService : public QObject {
     Q_OBJECT
   public:
     // Without a synthesizer of its own the engine speaks with espeak-ng.
-    explicit AgentService(std::unique_ptr<speech::Synthesizer> synthesizer = nullptr,
+    explicit AgentService(std::unique_ptr<engine::Synthesizer> synthesizer = nullptr,
                           QObject* parent = nullptr);
     ~AgentService() override;
 
@@ -70,7 +70,7 @@ class AgentService : public QObject {
 
     engine::Options options_;
     ClockFactory clocks_;
-    std::unique_ptr<speech::Synthesizer> synthesizer_;
+    std::unique_ptr<engine::Synthesizer> synthesizer_;
     std::unique_ptr<SoundPlayer> sounds_;
     std::unique_ptr<OptionsDialog> optionsDialog_;
     std::map<QString, std::unique_ptr<Loaded>> characters_; // by upper-cased ID
@@ -78,6 +78,7 @@ class AgentService : public QObject {
     std::unique_ptr<ListeningTip> tip_;
     Loaded* listeningFor_ = nullptr;
     bool listenRequested_ = false; // the tip stays away until then
+    bool wasRecognizing_ = false;  // the listener's last state was Recognizing
 };
 
 } // namespace agent::view

@@ -9,9 +9,12 @@
 #include <memory>
 #include <vector>
 
+namespace agent::engine {
+class SpeechAudio;
+} // namespace agent::engine
+
 namespace agent::speech {
 class AudioOutput;
-class SpeechAudio;
 } // namespace agent::speech
 
 namespace agent::view {
@@ -24,8 +27,10 @@ class SoundPlayer {
     // does not decode is skipped: a broken sound must not stop the character.
     void playWav(const QByteArray& riffWav);
     // Speech: mono 16-bit samples.
-    void playSpeech(const speech::SpeechAudio& samples, int sampleRate);
+    void playSpeech(const engine::SpeechAudio& samples, int sampleRate);
     void stopSpeech();
+    // The short rising tone that says listening has begun.
+    void playListeningTone();
 
   private:
     std::unique_ptr<speech::AudioOutput> effects_;
