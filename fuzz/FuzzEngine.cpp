@@ -21,10 +21,10 @@ void check(bool ok) {
 }
 
 // Answers at once with a timeline whose length comes from the input, up to absurd.
-class FuzzSynthesizer : public speech::Synthesizer {
+class FuzzSynthesizer : public engine::Synthesizer {
   public:
-    void synthesize(std::uint64_t id, const QString&, const speech::VoiceDefaults&) override {
-        auto u = std::make_shared<speech::Utterance>();
+    void synthesize(std::uint64_t id, const QString&, const engine::VoiceDefaults&) override {
+        auto u = std::make_shared<engine::Utterance>();
         u->displayText = QStringLiteral("Hi");
         u->words = {{0, 0, 2}};
         u->mouths = {{0, format::MouthType::Wide1}, {durationMs / 2, format::MouthType::Closed}};

@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
 # The engine's folders depend one way only: a folder may include itself and
-# the folders below it, never one beside or above it.
+# the folders to its left, never one to its right.
 #
-#   format  <-  speech  <-  engine  <-  view
-#                  ^                     |
-#                  +----  listen  <------+
+#   format  <-  engine  <-  speech  <-  listen  <-  view
 #
-# Levels: format 0, speech 1, engine and listen 2, view 3. Includes written
-# relative to the file ("Character.h") stay in their own folder; includes
-# through the project root ("agent/format/Character.h") are checked here.
+# The engine defines the synthesizer it speaks through and speech implements
+# it; listening uses speech's espeak-ng. Levels: format 0, engine 1, speech 2,
+# listen 3, view 4. Includes written relative to the file ("Character.h") stay
+# in their own folder; includes through the project root
+# ("agent/format/Character.h") are checked here.
 #   check-layering.sh SOURCE_DIR
 set -u
 cd "$1/agent" || exit 2
 level() {
     case $1 in
-    format) echo 0 ;; speech) echo 1 ;; engine | listen) echo 2 ;; view) echo 3 ;; *) echo "" ;;
+    format) echo 0 ;; engine) echo 1 ;; speech) echo 2 ;; listen) echo 3 ;; view) echo 4 ;; *) echo "" ;;
     esac
 }
 bad=0
-for dir in format speech engine listen view; do
+for dir in format engine speech listen view; do
     own=$(level "$dir")
     while IFS=: read -r file line target; do
         [ "$target" = "$dir" ] && continue

@@ -1,7 +1,5 @@
 #include "CharacterAgent.h"
 
-#include "agent/speech/Voices.h"
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -18,8 +16,8 @@ constexpr std::int64_t kBalloonLingerMs = 1500;
 constexpr int kPassesPerEvent = 64;
 
 // Where an utterance ends on the timeline: any synthesizer's is bounded.
-std::int64_t speechEnd(const speech::Utterance& u) {
-    return std::clamp<std::int64_t>(u.durationMs, 0, speech::kMaxUtteranceMs);
+std::int64_t speechEnd(const Utterance& u) {
+    return std::clamp<std::int64_t>(u.durationMs, 0, kMaxUtteranceMs);
 }
 
 QString quoted(const QString& text) {
@@ -42,13 +40,13 @@ int defaultBalloonStyle(const format::Character& c) {
 } // namespace
 
 CharacterAgent::CharacterAgent(QString id, std::shared_ptr<const format::Character> character,
-                               Clock& clock, Random& random, speech::Synthesizer* synthesizer,
+                               Clock& clock, Random& random, Synthesizer* synthesizer,
                                const Options& options)
     : id_(std::move(id)), character_(std::move(character)), index_(*character_), clock_(clock),
       random_(random), synthesizer_(synthesizer), options_(options), player_(*character_, random_),
       balloonStyle_(defaultBalloonStyle(*character_)) {
     if (synthesizer_)
-        connect(synthesizer_, &speech::Synthesizer::ready, this, &CharacterAgent::onSpeechReady);
+        connect(synthesizer_, &Synthesizer::ready, this, &CharacterAgent::onSpeechReady);
     const int neutral = neutralAnimation();
     if (neutral >= 0)
         setFrame(neutral, 0);
@@ -285,14 +283,14 @@ void CharacterAgent::begin(const Request& request) {
             return;
         }
         {
-            speech::VoiceDefaults voice;
+            VoiceDefaults voice;
             if (character_->voice) {
                 voice.speedWpm = static_cast<int>(character_->voice->speed);
                 voice.pitchHz = character_->voice->pitch;
                 if (character_->voice->hasExtra)
-                    voice.language = speech::languageForLangId(character_->voice->langId);
+                    voice.langId = character_->voice->langId;
                 // A neutral voice keeps the default.
-                if (character_->voice->gender != speech::kGenderNeutral)
+                if (character_->voice->gender != kGenderNeutral)
                     voice.gender = character_->voice->gender;
             }
             voice.speedWpm = std::max(1, voice.speedWpm * options_.speechSpeedPercent / 100);
@@ -388,7 +386,7 @@ void CharacterAgent::completeRequest() {
 // --- speech -------------------------------------------------------------------
 
 void CharacterAgent::onSpeechReady(std::uint64_t requestId,
-                                   std::shared_ptr<const speech::Utterance> utterance) {
+                                   std::shared_ptr<const Utterance> utterance) {
     if (requestId != speechRequest_ || !current_ || current_->kind != Kind::Speak)
         return; // stopped meanwhile
     utterance_ = std::move(utterance);

@@ -7,9 +7,9 @@
 #include "CharacterIndex.h"
 #include "Clock.h"
 #include "Options.h"
+#include "Synthesizer.h"
 
 #include "agent/format/Character.h"
-#include "agent/speech/Utterance.h"
 
 #include <QLoggingCategory>
 #include <QObject>
@@ -56,7 +56,7 @@ class CharacterAgent : public QObject {
     Q_OBJECT
   public:
     CharacterAgent(QString id, std::shared_ptr<const format::Character> character, Clock& clock,
-                   Random& random, speech::Synthesizer* synthesizer, const Options& options);
+                   Random& random, Synthesizer* synthesizer, const Options& options);
     ~CharacterAgent() override;
 
     // Requests: queued, carried out in order; they return at once.
@@ -96,7 +96,7 @@ class CharacterAgent : public QObject {
     void visibleChanged(bool visible);
     void balloonChanged();
     void soundRequested(int soundIndex);
-    void speechStarted(std::shared_ptr<const agent::speech::Utterance> utterance);
+    void speechStarted(std::shared_ptr<const agent::engine::Utterance> utterance);
     void speechStopped();
     void bookmarkReached(int id);
     void commandsChanged();
@@ -121,7 +121,7 @@ class CharacterAgent : public QObject {
     void startSpeaking();
     void advanceSpeech(std::int64_t now);
     void stopSpeech();
-    void onSpeechReady(std::uint64_t requestId, std::shared_ptr<const speech::Utterance> utterance);
+    void onSpeechReady(std::uint64_t requestId, std::shared_ptr<const Utterance> utterance);
     void onWake();
     void schedule(bool again);
     void setFrame(int animation, int frame);
@@ -136,7 +136,7 @@ class CharacterAgent : public QObject {
     CharacterIndex index_;
     Clock& clock_;
     Random& random_;
-    speech::Synthesizer* synthesizer_;
+    Synthesizer* synthesizer_;
     const Options& options_;
     AnimationPlayer player_;
     Purpose purpose_ = Purpose::None;
@@ -156,7 +156,7 @@ class CharacterAgent : public QObject {
     // Speech of the current Speak request.
     std::uint64_t speechRequest_ = 0;
     std::uint64_t nextSpeechRequest_ = 1;
-    std::shared_ptr<const speech::Utterance> utterance_;
+    std::shared_ptr<const Utterance> utterance_;
     bool speakingFrameReady_ = false;
     bool speaking_ = false;
     std::int64_t speechStart_ = 0;

@@ -47,10 +47,10 @@ bool AudioOutput::hasDevice() {
 }
 
 bool AudioOutput::play(const std::vector<std::int16_t>& pcm, int sampleRate, int channels) {
-    return play(SpeechAudio(pcm), sampleRate, channels);
+    return play(engine::SpeechAudio(pcm), sampleRate, channels);
 }
 
-bool AudioOutput::play(SpeechAudio pcm, int sampleRate, int channels) {
+bool AudioOutput::play(engine::SpeechAudio pcm, int sampleRate, int channels) {
     stop();
     if (pcm.empty() || sampleRate <= 0 || channels < 1 || channels > 2)
         return false;
@@ -129,7 +129,7 @@ void AudioOutput::stop() {
         sink_.reset();
     }
     device_ = nullptr;
-    audio_ = SpeechAudio();
+    audio_ = engine::SpeechAudio();
     bytes_ = 0;
     written_ = 0;
 }

@@ -3,7 +3,7 @@
 // sounds. With no audio device play() returns false and the caller paces by its
 // own clock; that is a normal situation, logged once.
 
-#include "agent/speech/SpeechAudio.h"
+#include "agent/engine/SpeechAudio.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,7 +26,7 @@ class AudioOutput : public QObject {
     // can be heard: no device, the device refused, or empty audio.
     bool play(const std::vector<std::int16_t>& pcm, int sampleRate, int channels = 1);
     // Speech: its silences are written as zeros as playback reaches them.
-    bool play(SpeechAudio pcm, int sampleRate, int channels = 1);
+    bool play(engine::SpeechAudio pcm, int sampleRate, int channels = 1);
     // Silences at once and drops what was not played yet. finished() is not emitted.
     void stop();
 
@@ -46,7 +46,7 @@ class AudioOutput : public QObject {
 
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* device_ = nullptr; // the sink's, valid while it plays
-    SpeechAudio audio_;
+    engine::SpeechAudio audio_;
     qsizetype bytes_ = 0;   // the whole sound's
     qsizetype written_ = 0; // bytes handed to the sink so far
     std::vector<std::int16_t> chunk_;

@@ -40,7 +40,8 @@ State defaultState(const VoiceDefaults& voice) {
 
 class Builder {
   public:
-    explicit Builder(const VoiceDefaults& voice) : voice_(voice), state_(defaultState(voice)) {
+    explicit Builder(const VoiceDefaults& voice)
+        : voice_(voice), language_(languageForLangId(voice.langId)), state_(defaultState(voice)) {
         startSegment();
     }
 
@@ -165,7 +166,7 @@ class Builder {
         segmentHasContent_ = false;
         ScriptSegment s;
         s.variant = currentVariant();
-        s.voiceName = espeakVoiceName(voice_.language, s.variant);
+        s.voiceName = espeakVoiceName(language_, s.variant);
         script_.segments.push_back(std::move(s));
         addHeader();
     }
@@ -185,7 +186,7 @@ class Builder {
         // each switch costs the same however many marks or spaces came before it.
         ScriptSegment& s = segment();
         s.variant = wanted;
-        s.voiceName = espeakVoiceName(voice_.language, wanted);
+        s.voiceName = espeakVoiceName(language_, wanted);
         while (!s.pieces.empty() && s.pieces.back().kind == ScriptPiece::Kind::Control)
             s.pieces.pop_back();
         addHeader();
@@ -270,6 +271,7 @@ class Builder {
     }
 
     VoiceDefaults voice_;
+    QString language_; // espeak-ng's name for the character's language
     State state_;
     SpeechScript script_;
     bool emphasisPending_ = false;

@@ -70,67 +70,45 @@ QString espeakVoiceName(const QString& language, VoiceVariant variant) {
     return language;
 }
 
+namespace {
+
+struct Language {
+    unsigned langId;
+    const char* name;
+};
+// Full IDs where a country matters, sought first.
+constexpr Language kCountries[] = {
+    {0x0409, "en-us"}, {0x0809, "en-gb"}, {0x0416, "pt-br"},
+    {0x0816, "pt"},    {0x0C04, "yue"}, // Hong Kong
+};
+// Then the primary language, the ID's low ten bits.
+constexpr Language kPrimaries[] = {
+    {0x01, "ar"}, {0x04, "cmn"}, {0x05, "cs"}, {0x06, "da"}, {0x07, "de"}, {0x08, "el"},
+    {0x09, "en"}, {0x0A, "es"},  {0x0B, "fi"}, {0x0C, "fr"}, {0x0D, "he"}, {0x0E, "hu"},
+    {0x10, "it"}, {0x11, "ja"},  {0x12, "ko"}, {0x13, "nl"}, {0x14, "nb"}, {0x15, "pl"},
+    {0x16, "pt"}, {0x19, "ru"},  {0x1D, "sv"}, {0x1E, "th"}, {0x1F, "tr"},
+};
+
+} // namespace
+
 QString languageForLangId(unsigned langId) {
-    // Full IDs first where a country matters, then primary languages.
-    switch (langId) {
-    case 0x0409:
-        return QStringLiteral("en-us");
-    case 0x0809:
-        return QStringLiteral("en-gb");
-    case 0x0416:
-        return QStringLiteral("pt-br");
-    case 0x0816:
-        return QStringLiteral("pt");
-    case 0x0C04: // Hong Kong
-        return QStringLiteral("yue");
-    }
-    switch (langId & 0x3FF) {
-    case 0x01:
-        return QStringLiteral("ar");
-    case 0x04:
-        return QStringLiteral("cmn");
-    case 0x05:
-        return QStringLiteral("cs");
-    case 0x06:
-        return QStringLiteral("da");
-    case 0x07:
-        return QStringLiteral("de");
-    case 0x08:
-        return QStringLiteral("el");
-    case 0x0A:
-        return QStringLiteral("es");
-    case 0x0B:
-        return QStringLiteral("fi");
-    case 0x0C:
-        return QStringLiteral("fr");
-    case 0x0D:
-        return QStringLiteral("he");
-    case 0x0E:
-        return QStringLiteral("hu");
-    case 0x10:
-        return QStringLiteral("it");
-    case 0x11:
-        return QStringLiteral("ja");
-    case 0x12:
-        return QStringLiteral("ko");
-    case 0x13:
-        return QStringLiteral("nl");
-    case 0x14:
-        return QStringLiteral("nb");
-    case 0x15:
-        return QStringLiteral("pl");
-    case 0x16:
-        return QStringLiteral("pt");
-    case 0x19:
-        return QStringLiteral("ru");
-    case 0x1D:
-        return QStringLiteral("sv");
-    case 0x1E:
-        return QStringLiteral("th");
-    case 0x1F:
-        return QStringLiteral("tr");
-    }
+    for (const Language& l : kCountries)
+        if (l.langId == langId)
+            return QString::fromLatin1(l.name);
+    for (const Language& l : kPrimaries)
+        if (l.langId == (langId & 0x3FF))
+            return QString::fromLatin1(l.name);
     return QStringLiteral("en");
+}
+
+std::optional<unsigned> langIdForLanguage(const QString& language) {
+    for (const Language& l : kCountries)
+        if (language == QLatin1String(l.name))
+            return l.langId;
+    for (const Language& l : kPrimaries)
+        if (language == QLatin1String(l.name))
+            return l.langId;
+    return std::nullopt;
 }
 
 } // namespace agent::speech

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace agent::speech {
 
 enum class VoiceVariant { Male, Female, Whisper, WhisperFemale };
@@ -25,6 +27,8 @@ double measuredPitchHz(VoiceVariant variant, int setting);
 // The espeak-ng language for a Windows language ID as character files store
 // it (0x0409 is "en-us"); English where espeak-ng has no such language.
 QString languageForLangId(unsigned langId);
+// The language ID that languageForLangId() turns into `language`, if any.
+std::optional<unsigned> langIdForLanguage(const QString& language);
 // espeak-ng voice name: the language with the variant appended ("en+f3").
 QString espeakVoiceName(const QString& language, VoiceVariant variant);
 

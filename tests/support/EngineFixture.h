@@ -88,13 +88,12 @@ inline std::shared_ptr<format::Character> makeCharacter(bool withStates = true) 
 }
 
 // Answers every request at once with a fixed timeline: two words, three mouths.
-class InstantSynthesizer : public speech::Synthesizer {
+class InstantSynthesizer : public Synthesizer {
   public:
-    void synthesize(std::uint64_t id, const QString& text,
-                    const speech::VoiceDefaults& voice) override {
+    void synthesize(std::uint64_t id, const QString& text, const VoiceDefaults& voice) override {
         requests << text;
         lastVoice = voice;
-        auto u = std::make_shared<speech::Utterance>();
+        auto u = std::make_shared<Utterance>();
         u->displayText = QStringLiteral("Hello there");
         u->words = {{0, 0, 5}, {300, 6, 5}};
         u->mouths = {{0, format::MouthType::Wide1},
@@ -107,7 +106,7 @@ class InstantSynthesizer : public speech::Synthesizer {
     void cancel(std::uint64_t id) override { cancelled.push_back(id); }
     QStringList requests;
     std::vector<std::uint64_t> cancelled;
-    speech::VoiceDefaults lastVoice;
+    VoiceDefaults lastVoice;
     std::int64_t durationMs = 500;
 };
 

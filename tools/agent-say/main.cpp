@@ -2,6 +2,7 @@
 // optionally printing the timeline of words, phonemes and mouths.
 
 #include "agent/speech/EspeakSynthesizer.h"
+#include "agent/speech/Voices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 using namespace agent::speech;
 
@@ -102,7 +104,14 @@ int main(int argc, char** argv) {
     }
 
     VoiceDefaults voice;
-    voice.language = args.value(voiceOption);
+    // Voices are chosen by language ID, as a character file names its language.
+    const std::optional<unsigned> langId = langIdForLanguage(args.value(voiceOption));
+    if (!langId) {
+        std::fprintf(stderr, "agent-say: no voice \"%s\" (en, en-us, en-gb, de, fr, ...)\n",
+                     qPrintable(args.value(voiceOption)));
+        return 2;
+    }
+    voice.langId = *langId;
     voice.gender = args.isSet(femaleOption) ? kGenderFemale : kGenderMale;
     voice.speedWpm = args.value(speedOption).toInt();
     voice.pitchHz = args.value(pitchOption).toInt();

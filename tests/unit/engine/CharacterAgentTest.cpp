@@ -273,15 +273,15 @@ TEST_F(EngineTest, CharacterVoiceAndSpeedOptionSetTheDefaults) {
     character->voice->pitch = 120;
     options.speechSpeedPercent = 50;
     makeAgent(character);
-    character->voice->gender = speech::kGenderFemale;
+    character->voice->gender = kGenderFemale;
     agent->speak("x");
     EXPECT_EQ(synth.lastVoice.speedWpm, 80);
     EXPECT_EQ(synth.lastVoice.pitchHz, 120);
-    EXPECT_EQ(synth.lastVoice.gender, speech::kGenderFemale);
+    EXPECT_EQ(synth.lastVoice.gender, kGenderFemale);
     agent->stopAll();
-    character->voice->gender = speech::kGenderNeutral;
+    character->voice->gender = kGenderNeutral;
     agent->speak("y");
-    EXPECT_EQ(synth.lastVoice.gender, speech::kGenderMale) << "neutral keeps the default";
+    EXPECT_EQ(synth.lastVoice.gender, kGenderMale) << "neutral keeps the default";
 }
 
 TEST_F(EngineTest, CharacterWithoutStatesStillShowsSpeaksAndHides) {
@@ -348,7 +348,7 @@ std::shared_ptr<format::Character> makeHostileCharacter() {
 TEST_F(EngineTest, HostileCharacterComesToRestAfterStopAllOrHide) {
     makeAgent(makeHostileCharacter());
     synth.durationMs = 365LL * 24 * 3600 * 1000;
-    const std::int64_t bound = speech::kMaxUtteranceMs + 10'000;
+    const std::int64_t bound = kMaxUtteranceMs + 10'000;
     const auto everything = [this] {
         agent->show();
         for (const QString& name : agent->animationNames())

@@ -1,8 +1,8 @@
 // What one Speak may cost: silence counted rather than stored, all pauses and the
 // whole utterance bounded, and hostile text handled in time linear in its size.
 
+#include "agent/engine/SpeechAudio.h"
 #include "agent/speech/ReadingPaceSynthesizer.h"
-#include "agent/speech/SpeechAudio.h"
 #include "agent/speech/SpeechScript.h"
 
 #include <QElapsedTimer>

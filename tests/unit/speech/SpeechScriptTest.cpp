@@ -57,7 +57,7 @@ TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
     fast.speedWpm = 170;
     fast.pitchHz = 95;
     VoiceDefaults german;
-    german.language = QStringLiteral("de");
+    german.langId = 0x0407;
     VoiceDefaults female;
     female.gender = kGenderFemale;
     female.pitchHz = 160;

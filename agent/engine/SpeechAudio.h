@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace agent::speech {
+namespace agent::engine {
 
 class SpeechAudio {
   public:
@@ -41,4 +41,4 @@ class SpeechAudio {
     std::size_t size_ = 0;
 };
 
-} // namespace agent::speech
+} // namespace agent::engine

@@ -1,8 +1,8 @@
-#include "agent/speech/SpeechAudio.h"
+#include "agent/engine/SpeechAudio.h"
 
 #include <algorithm>
 
-namespace agent::speech {
+namespace agent::engine {
 
 SpeechAudio::SpeechAudio(std::vector<std::int16_t> samples) : stored_(std::move(samples)) {
     size_ = stored_.size();
@@ -80,4 +80,4 @@ std::vector<std::int16_t> SpeechAudio::samples(std::size_t from, std::size_t cou
     return out;
 }
 
-} // namespace agent::speech
+} // namespace agent::engine
