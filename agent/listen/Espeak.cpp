@@ -13,19 +13,10 @@ std::mutex& espeakMutex() {
 }
 
 int ensureEspeakInitialized() {
-    static int sampleRate = 0;
-    if (sampleRate > 0)
-        return sampleRate;
-    // The same options as the speech engine's, so whichever initialises
-    // second leaves the other working; DONT_EXIT: espeak-ng would otherwise
-    // end the process when its data is missing.
-    const int rate =
-        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 100, nullptr,
-                          espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_DONT_EXIT);
-    if (rate <= 0)
+    const speech::EspeakEngine* engine = speech::EspeakEngine::instance();
+    if (engine == nullptr)
         throw ListenError("espeak-ng: cannot load its data (espeak-ng-data)");
-    sampleRate = rate;
-    return sampleRate;
+    return engine->sampleRate();
 }
 
 std::string espeakPhonemeNames(std::string_view text, const char* voice) {

@@ -10,9 +10,9 @@ namespace agent::listen {
 // speech side's process-wide lock.
 std::mutex& espeakMutex();
 
-// Initialises espeak-ng once per process for synchronous use (its data found
-// by the default path) and returns its sample rate. The caller holds
-// espeakMutex(). Throws ListenError when the data cannot be loaded.
+// Starts espeak-ng through the speech engine, which owns it, and returns its
+// sample rate; with or without espeakMutex() held. Throws ListenError when its
+// data cannot be loaded.
 int ensureEspeakInitialized();
 
 // espeak-ng's own phoneme names for the text in the given voice, phonemes

@@ -57,11 +57,6 @@ int onSynth(short* wav, int samples, espeak_EVENT* events) {
     return stop ? 1 : 0;
 }
 
-std::unique_ptr<EspeakEngine>& engineSlot() {
-    static std::unique_ptr<EspeakEngine> engine;
-    return engine;
-}
-
 // One segment as espeak-ng input: UTF-16 units with what each stands for.
 struct Input {
     QString text;
@@ -146,22 +141,22 @@ bool selectVoice(const QString& name) {
 } // namespace
 
 EspeakEngine* EspeakEngine::instance() {
-    std::lock_guard lock(espeakMutex());
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
+    // The one place espeak-ng starts, for speech and listening alike. A function-local
+    // static runs once and holds back other threads meanwhile, so callers may already
+    // hold espeakMutex(): nothing else calls espeak-ng before it has started.
+    static const std::unique_ptr<EspeakEngine> engine = [] {
         // DONT_EXIT: espeak-ng would otherwise end the process when its data is missing.
         const int rate =
             espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 100, nullptr,
                               espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_DONT_EXIT);
         if (rate <= 0) {
             qCInfo(lcSpeech) << "espeak-ng did not start (" << rate << ")";
-        } else {
-            espeak_SetSynthCallback(onSynth);
-            engineSlot().reset(new EspeakEngine(rate));
+            return std::unique_ptr<EspeakEngine>();
         }
-    }
-    return engineSlot().get();
+        espeak_SetSynthCallback(onSynth);
+        return std::unique_ptr<EspeakEngine>(new EspeakEngine(rate));
+    }();
+    return engine.get();
 }
 
 EspeakEngine::~EspeakEngine() {

@@ -1,6 +1,4 @@
 #pragma once
-
-#include <mutex>
 // The process's one espeak-ng instance. espeak-ng keeps global state and is not
 // re-entrant, so every use goes through here, one at a time.
 
@@ -9,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace agent::speech {
 
@@ -18,8 +17,9 @@ std::mutex& espeakMutex();
 
 class EspeakEngine {
   public:
-    // The engine, initialised on first use; nullptr when espeak-ng cannot start
-    // (no data files, say). Later calls give the same answer.
+    // The engine, initialised on first use by whoever asks first (speech or
+    // listening); nullptr when espeak-ng cannot start (no data files, say). Later
+    // calls give the same answer. Callers may hold espeakMutex().
     static EspeakEngine* instance();
 
     // Says the script; `cancelled` is polled while synthesizing and ends it early.
