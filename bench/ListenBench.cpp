@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,6 +90,41 @@ void BM_RecognizerAccuracy(benchmark::State& state) {
     state.counters["real_time_factor"] = decodeMs / 1000.0 / std::max(1e-9, audioSeconds);
 }
 BENCHMARK(BM_RecognizerAccuracy)->Unit(benchmark::kSecond)->Iterations(1);
+
+// From the end of an utterance to the answer: audio arrives in 100 ms pieces
+// while the user speaks, as from the microphone, and only finish() is timed.
+// Voices and speeds none of the calibration used; counters give the mean and
+// the worst over all of them.
+void BM_EndOfUtteranceToAnswer(benchmark::State& state) {
+    Recognizer rec;
+    rec.setGrammar(Grammar::build(listentest::kCommands, globalPhrases("Merlin")));
+    std::vector<listentest::Samples> utterances;
+    for (const char* voice : {"en-gb-x-rp", "en-us+Andy", "en-029+klatt4", "en-us-nyc+f5"})
+        for (int wpm : {120, 200})
+            for (const auto& c : listentest::kCommands)
+                utterances.push_back(listentest::render(c.voice, voice, wpm));
+    double sumMs = 0, worstMs = 0;
+    int n = 0;
+    for (auto _ : state) {
+        for (const auto& s : utterances) {
+            rec.begin();
+            for (std::size_t i = 0; i < s.size(); i += 1600)
+                rec.feed(std::span(s).subspan(i, std::min<std::size_t>(1600, s.size() - i)));
+            const auto started = std::chrono::steady_clock::now();
+            const Recognition r = rec.finish();
+            const double ms = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - started)
+                                  .count();
+            benchmark::DoNotOptimize(r.accepted);
+            sumMs += ms;
+            worstMs = std::max(worstMs, ms);
+            ++n;
+        }
+    }
+    state.counters["answer_mean_ms"] = sumMs / std::max(1, n);
+    state.counters["answer_worst_ms"] = worstMs;
+}
+BENCHMARK(BM_EndOfUtteranceToAnswer)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
