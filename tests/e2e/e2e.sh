@@ -257,6 +257,7 @@ listen)
     lines=$(wc -l <"$log")
     xdotool keydown Scroll_Lock
     wait_log 'State::Listening' "$lines" || fail "the listening key did not start listening"
+    wait_log 'agent.listen: listening tone' "$lines" || fail "no listening tone"
     sleep 0.3
     paplay -d t "$work/said.wav"
     xdotool keyup Scroll_Lock
@@ -267,6 +268,9 @@ listen)
         fail "BYE did not stop the character last"
     ;;
 listen-menu)
+    # With sound effects turned off in the options there is no listening tone.
+    mkdir -p "$work/.config/parlavox"
+    printf '[output]\nsoundEffects=false\n' >"$work/.config/parlavox/character-engine.ini"
     hanz_with_microphone "What time is it"
     # "Listen" on the pop-up menu, below the program's six commands; speech
     # outside the commands is turned down, and the tip says so.
@@ -278,6 +282,7 @@ listen-menu)
     paplay -d t "$work/said.wav"
     for _ in $(seq 80); do grep -q 'agent.listen: heard' "$log" && break; sleep 0.1; done
     grep -q 'agent.listen: heard.*rejected' "$log" || fail "out-of-grammar speech was not rejected"
+    ! grep -q 'listening tone' "$log" || fail "a listening tone with sound effects off"
     window "understand" >/dev/null || fail "no Listening tip saying it did not understand"
     kill -0 "$pid" || fail "the program ended"
     ;;
