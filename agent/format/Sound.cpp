@@ -1,6 +1,6 @@
-// Frame sounds, read top to bottom: libsndfile from memory; the RIFF layout,
-// found without trusting its sizes; our own PCM and ADPCM decoders; a clean
-// header for the codecs only libsndfile knows; then the two entry points.
+// Frame sounds, read top to bottom: libsndfile's memory reader; the RIFF
+// layout, found without trusting its sizes; our own PCM and ADPCM decoders; a
+// clean header, the only one libsndfile is given; then the entry points.
 
 #include "Sound.h"
 
@@ -96,69 +96,6 @@ bool allowedTag(std::uint16_t tag) {
 // GSM 6.10 packs the most: 320 samples in 65 bytes. A decoder giving more per
 // byte than that is following a header's claim, not the data.
 constexpr std::size_t MaxSamplesPerByte = 5;
-
-// The samples libsndfile decodes, or nothing with the reason in `error`.
-std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, const Codecs& codecs,
-                                   std::string& error) {
-    if (riffWav.size() < 12 || !riffWav.startsWith("RIFF") || riffWav.mid(8, 4) != "WAVE") {
-        error = "not a RIFF WAVE block";
-        return std::nullopt;
-    }
-    MemoryFile mem{riffWav.constData(), sf_count_t(riffWav.size())};
-    SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};
-    SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &mem));
-    if (!file) {
-        error = std::string("not a decodable WAV: ") + sf_strerror(nullptr);
-        return std::nullopt;
-    }
-    const int subtype = info.format & SF_FORMAT_SUBMASK;
-    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
-        std::find(codecs.subtypes.begin(), codecs.subtypes.end(), subtype) ==
-            codecs.subtypes.end()) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "libsndfile format 0x%08X: ", unsigned(info.format));
-        error = buf + std::string(codecs.refusal);
-        return std::nullopt;
-    }
-    if (info.channels <= 0 || info.channels > 8 || info.samplerate <= 0) {
-        error = "WAV with " + std::to_string(info.channels) + " channels at " +
-                std::to_string(info.samplerate) + " Hz";
-        return std::nullopt;
-    }
-    Pcm pcm;
-    pcm.sampleRate = info.samplerate;
-    pcm.channels = info.channels;
-    // The frame count in the header is a claim; read in chunks and stop at the
-    // most the data could hold.
-    const std::size_t limit = std::size_t(riffWav.size()) * MaxSamplesPerByte + 4096;
-    // libsndfile hands float samples to a short reader unscaled; full scale is 1.0,
-    // and what lies past it (or is not a number) is clipped here.
-    const bool isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
-    std::vector<short> chunk(std::size_t(4096) * std::size_t(info.channels));
-    std::vector<float> floats(isFloat ? chunk.size() : 0);
-    for (;;) {
-        const sf_count_t got = isFloat ? sf_readf_float(file.get(), floats.data(), 4096)
-                                       : sf_readf_short(file.get(), chunk.data(), 4096);
-        if (got <= 0)
-            break;
-        const auto n = std::size_t(got * info.channels);
-        for (std::size_t i = 0; isFloat && i < n; ++i) {
-            const float v = floats[i] == floats[i] ? std::clamp(floats[i], -1.0f, 1.0f) : 0.0f;
-            chunk[i] = short(std::lround(v * 32767.0f));
-        }
-        pcm.samples.insert(pcm.samples.end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(n));
-        if (pcm.samples.size() > limit) {
-            error = "WAV decodes to more samples than its data can hold";
-            return std::nullopt;
-        }
-    }
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-        error = std::string("WAV decoding failed: ") + sf_strerror(file.get());
-        return std::nullopt;
-    }
-    return pcm;
-}
 
 // --- the RIFF layout, found without trusting its sizes ----------------------
 
@@ -434,6 +371,78 @@ QByteArray rebuiltWav(const Layout& l) {
     return out;
 }
 
+// --- libsndfile, for the codecs we do not decode ourselves -------------------
+
+// The samples libsndfile decodes, or nothing with the reason in `error`.
+std::optional<Pcm> readWithSndfile(const QByteArray& riffWav, const Codecs& codecs,
+                                   std::string& error) {
+    // libsndfile follows every chunk's size and loops forever on some damaged
+    // ones (a LIST chunk whose size lies), so it only ever sees the 'fmt ' and
+    // 'data' chunks, found by our own walk, under a clean header.
+    QStringList repairs;
+    QString why;
+    const std::optional<Layout> layout = readLayout(riffWav, repairs, why);
+    if (!layout) {
+        error = why.toStdString();
+        return std::nullopt;
+    }
+    const QByteArray clean = rebuiltWav(*layout);
+    MemoryFile mem{clean.constData(), sf_count_t(clean.size())};
+    SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &mem));
+    if (!file) {
+        error = std::string("not a decodable WAV: ") + sf_strerror(nullptr);
+        return std::nullopt;
+    }
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
+        std::find(codecs.subtypes.begin(), codecs.subtypes.end(), subtype) ==
+            codecs.subtypes.end()) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "libsndfile format 0x%08X: ", unsigned(info.format));
+        error = buf + std::string(codecs.refusal);
+        return std::nullopt;
+    }
+    if (info.channels <= 0 || info.channels > 8 || info.samplerate <= 0) {
+        error = "WAV with " + std::to_string(info.channels) + " channels at " +
+                std::to_string(info.samplerate) + " Hz";
+        return std::nullopt;
+    }
+    Pcm pcm;
+    pcm.sampleRate = info.samplerate;
+    pcm.channels = info.channels;
+    // The frame count in the header is a claim; read in chunks and stop at the
+    // most the data could hold.
+    const std::size_t limit = std::size_t(clean.size()) * MaxSamplesPerByte + 4096;
+    // libsndfile hands float samples to a short reader unscaled; full scale is 1.0,
+    // and what lies past it (or is not a number) is clipped here.
+    const bool isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+    std::vector<short> chunk(std::size_t(4096) * std::size_t(info.channels));
+    std::vector<float> floats(isFloat ? chunk.size() : 0);
+    for (;;) {
+        const sf_count_t got = isFloat ? sf_readf_float(file.get(), floats.data(), 4096)
+                                       : sf_readf_short(file.get(), chunk.data(), 4096);
+        if (got <= 0)
+            break;
+        const auto n = std::size_t(got * info.channels);
+        for (std::size_t i = 0; isFloat && i < n; ++i) {
+            const float v = floats[i] == floats[i] ? std::clamp(floats[i], -1.0f, 1.0f) : 0.0f;
+            chunk[i] = short(std::lround(v * 32767.0f));
+        }
+        pcm.samples.insert(pcm.samples.end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(n));
+        if (pcm.samples.size() > limit) {
+            error = "WAV decodes to more samples than its data can hold";
+            return std::nullopt;
+        }
+    }
+    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
+        error = std::string("WAV decoding failed: ") + sf_strerror(file.get());
+        return std::nullopt;
+    }
+    return pcm;
+}
+
 } // namespace
 
 Pcm decodeSound(const QByteArray& riffWav) {
@@ -469,14 +478,6 @@ DecodedSound decodeSoundTolerant(const QByteArray& riffWav) {
     }
     std::string error;
     if (std::optional<Pcm> pcm = readWithSndfile(riffWav, CharacterCodecs, error)) {
-        out.pcm = std::move(*pcm);
-        return out;
-    }
-    std::string again;
-    if (std::optional<Pcm> pcm = readWithSndfile(rebuiltWav(*layout), CharacterCodecs, again)) {
-        out.repairs << QStringLiteral("libsndfile refused the header (%1); decoded with a "
-                                      "rebuilt one")
-                           .arg(QString::fromStdString(error));
         out.pcm = std::move(*pcm);
         return out;
     }

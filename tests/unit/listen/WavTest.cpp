@@ -95,6 +95,17 @@ std::string wavFile(int tag, int bits, const std::string& data) {
 
 TEST(Wav, ReadsRecordingFormatsAndNamesTheFileItRefuses) {
     const std::string halfFloat("\x00\x00\x00\x3f", 4), twoFloat("\x00\x00\x00\x40", 4);
+    // Found by fuzzing: given these bytes as they are, libsndfile never returns.
+    const std::string circling("\x52\x49\x46\x46\x4c\x00\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20"
+                               "\x10\x00\x00\x00\x01\x00\x01\x00\x70\x70\x70\x70\x70\x70\x70\x70"
+                               "\x70\x70\x70\x70\x4c\x49\x53\x54\x70\x70\x70\x70\x70\x70\x70\x70"
+                               "\xff\xff\xff\xff\x00\x00\x00\x02\xff\xff\xff\xff\xff\xff\xff\xff"
+                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+                               "\xef\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x56\x45"
+                               "\x66\x6d\x74\x20\x10\x00\x00\x03\x00\x00\x01\x00\x20\x20\x45",
+                               143);
     struct Case {
         const char* what;
         std::string bytes;
@@ -105,6 +116,7 @@ TEST(Wav, ReadsRecordingFormatsAndNamesTheFileItRefuses) {
         {"float, past full scale clipped", wavFile(3, 32, halfFloat + twoFloat), {16384, 32767}},
         {"ADPCM is a character codec, not a recording's", wavFile(2, 4, "\x00\x00"), {}},
         {"no fmt chunk", "RIFF\x10\0\0\0WAVEjunk", {}},
+        {"chunk sizes libsndfile goes round in", circling, {}},
         {"not WAVE at all", "hello, world", {}},
     };
     auto path = tempFile("parlavox-listen-formats.wav");
