@@ -1,0 +1,45 @@
+#pragma once
+// What the fuzz targets ask of a character that loaded: every image and region
+// decoded, the first frames composed (with each mouth) and shaped, then a write
+// in the current format that must read back equal.
+
+#include "agent/format/Character.h"
+#include "agent/format/Compositor.h"
+#include "agent/format/FormatError.h"
+#include "agent/format/Writer.h"
+
+#include <cstdlib>
+
+namespace fuzzing {
+
+// Throws FormatError where decoding refuses; aborts when the round trip fails
+// or differs.
+inline void exerciseCharacter(const agent::format::Character& c) {
+    using namespace agent::format;
+    for (std::size_t i = 0; i < c.imageCount(); ++i) {
+        c.bitmap(i);
+        parseRegion(c.regionData(i), QSize(c.imageEntry(i).width, c.imageEntry(i).height));
+    }
+    // Compositing allocates the frame size; keep runs fast on big claims.
+    if (std::size_t(c.width) * c.height <= (1u << 20)) {
+        int frames = 0;
+        for (const Animation& a : c.animations)
+            for (const Frame& f : a.frames) {
+                if (++frames > 64)
+                    break;
+                composeFrame(c, f);
+                frameShape(c, f);
+                for (const MouthOverlay& o : f.overlays)
+                    composeFrame(c, f, o.type);
+            }
+    }
+    // What loaded must write and read back without complaint.
+    try {
+        if (!(Character::fromBytes(writeCharacter(c), QStringLiteral("again.acs")) == c))
+            std::abort();
+    } catch (const FormatError&) {
+        std::abort();
+    }
+}
+
+} // namespace fuzzing
