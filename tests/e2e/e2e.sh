@@ -92,10 +92,7 @@ hanz_with_microphone() {
     pactl set-default-source mic
     espeak-ng -v en-us -s 150 -w "$work/said.wav" "$1"
     RULES="agent.request=true;agent.anim=true;agent.listen=true" start
-    choose_file "$chars/HANZ.ACS"
-    id=$(window "^$HANZ$") || fail "the character did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    shown
+    hanz_shown
     solid_point
     sleep 2 # a fresh sound server drops its first buffers
     # The recogniser is large: it loads on the first request to listen.
@@ -109,6 +106,15 @@ wait_count() {
         sleep 0.1
     done
     return 1
+}
+
+# Opens Hanz in the file dialog and waits for his Show animation to end;
+# sets id, X, Y, WIDTH and HEIGHT to his window.
+hanz_shown() {
+    choose_file "$chars/HANZ.ACS"
+    id=$(window "^$HANZ$") || fail "the character did not appear"
+    shown
+    eval "$(xdotool getwindowgeometry --shell "$id")"
 }
 
 choose_file() {
@@ -196,10 +202,7 @@ cancel)
 hanz)
     need HANZ.ACS
     start
-    choose_file "$chars/HANZ.ACS"
-    id=$(window "^$HANZ$") || fail "the character did not appear"
-    shown
-    eval "$(xdotool getwindowgeometry --shell "$id")"
+    hanz_shown
     screenshot
     inside=$(lit "${WIDTH}x${HEIGHT}+${X}+${Y}")
     [ "$inside" -gt 800 ] || fail "only $inside character pixels on screen at ${X},${Y}"
@@ -220,10 +223,7 @@ voice)
     mkdir -p "$work/.config/parlavox"
     printf '[output]\nsoundEffects=false\n' >"$work/.config/parlavox/character-engine.ini"
     RULES="agent.request=true;agent.anim=true" start
-    choose_file "$chars/HANZ.ACS"
-    id=$(window "^$HANZ$") || fail "the character did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    shown
+    hanz_shown
     solid_point
     # A fresh server stalls its first buffers; let it settle before listening.
     sleep 2
@@ -290,10 +290,7 @@ second-start)
     # After Hide, a second start is the way back where there is no system tray.
     need HANZ.ACS
     start
-    choose_file "$chars/HANZ.ACS"
-    id=$(window "^$HANZ$") || fail "the character did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    shown
+    hanz_shown
     menu_on_character
     choose_entry 8 # the six commands, Listen, Hide
     for _ in $(seq 50); do
@@ -354,10 +351,7 @@ display-gone)
     # away and the program ends with status 1, not with a crash.
     need HANZ.ACS
     start
-    choose_file "$chars/HANZ.ACS"
-    id=$(window "^$HANZ$") || fail "the character did not appear"
-    shown
-    eval "$(xdotool getwindowgeometry --shell "$id")"
+    hanz_shown
     solid_point
     double_click_says_hello
     kill "$xvfb"
