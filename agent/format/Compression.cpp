@@ -218,13 +218,13 @@ class BitWriter {
 constexpr std::size_t MaxDistance = 4673 + 0xFFFFE;
 constexpr std::size_t MinMatch = 2;
 constexpr std::size_t MaxExtra = 4094;
-constexpr int HashBits = 15;
+constexpr int MaxHashBits = 15;
 constexpr int MaxChain = 24;
 
-inline std::uint32_t hash3(const std::uint8_t* p) {
+inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
     const std::uint32_t v =
         std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-    return (v * 2654435761u) >> (32 - HashBits);
+    return (v * 2654435761u) >> (32 - bits);
 }
 
 void putMatch(BitWriter& w, std::size_t dist, std::size_t length) {
@@ -262,11 +262,14 @@ std::vector<std::uint8_t> compress(std::span<const std::uint8_t> in) {
     w.put(0, 8);
 
     const std::size_t n = in.size();
-    std::vector<std::int32_t> head(std::size_t(1) << HashBits, -1);
+    // A table no larger than the input: small blocks (regions, small images)
+    // are the common case and should not pay for clearing a big one.
+    const int hashBits = std::clamp(int(std::bit_width(n)), 8, MaxHashBits);
+    std::vector<std::int32_t> head(std::size_t(1) << hashBits, -1);
     std::vector<std::int32_t> prev(n, -1);
     auto insert = [&](std::size_t i) {
         if (i + 3 <= n) {
-            const std::uint32_t h = hash3(in.data() + i);
+            const std::uint32_t h = hash3(in.data() + i, hashBits);
             prev[i] = head[h];
             head[h] = std::int32_t(i);
         }
@@ -289,7 +292,8 @@ std::vector<std::uint8_t> compress(std::span<const std::uint8_t> in) {
         }
         if (i + 3 <= n && bestLen < MaxExtra + 2) {
             int chain = MaxChain;
-            for (std::int32_t c = head[hash3(in.data() + i)]; c >= 0 && chain-- > 0; c = prev[c]) {
+            for (std::int32_t c = head[hash3(in.data() + i, hashBits)]; c >= 0 && chain-- > 0;
+                 c = prev[c]) {
                 const std::size_t dist = i - std::size_t(c);
                 if (dist > MaxDistance)
                     break;
