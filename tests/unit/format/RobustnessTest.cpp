@@ -1,10 +1,13 @@
 // Damaged files: every truncation gives a FormatError (never a crash, a hang or
-// another exception), and specific damage is named.
+// another exception), and specific damage is named; so is what a user can pick
+// in the file dialog that is not a character file.
 
 #include "Synthetic.h"
 #include "TestData.h"
 
 #include "agent/format/Writer.h"
+
+#include <QTemporaryDir>
 
 using namespace agent::format;
 
@@ -113,5 +116,30 @@ TEST(Robustness, SpecificDamageIsNamed) {
         const std::string m = load(d.bytes);
         for (const char* mention : d.mentions)
             EXPECT_MENTIONS(m, mention) << d.what;
+    }
+}
+
+TEST(OpenFile, WhatTheUserPicksIsOpenedOrRefusedNamingTheFile) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Zoë ✓ Figuren"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto save = [&dir](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName()
+                                                                              : QString();
+    };
+    const QByteArray good = smallCharacter();
+    EXPECT_NO_THROW(Character::open(save(QStringLiteral("Zoë ✓ Figuren/Größe 日本.acs"), good)));
+    const std::pair<QString, const char*> refused[] = {
+        {dir.filePath(QStringLiteral("nowhere.acs")), "cannot open"},
+        {folder, "cannot"},                // a folder picked as a file
+        {"/proc/self/mem", "cannot read"}, // opens, then every read fails, even for root
+        {save(QStringLiteral("empty.acs"), {}), "too short"},
+        {save(QStringLiteral("cut.acs"), good.left(good.size() / 2)), "offset"},
+    };
+    for (const auto& [path, why] : refused) {
+        const std::string m = testdata::errorOf([&path = path] { Character::open(path); });
+        EXPECT_MENTIONS(m, path.toStdString());
+        EXPECT_MENTIONS(m, why);
     }
 }
