@@ -5,8 +5,6 @@
 #include "agent/speech/ReadingPaceSynthesizer.h"
 #include "agent/speech/SpeechScript.h"
 
-#include <QElapsedTimer>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,8 +47,7 @@ TEST(SpeechAudio, ReadsAsThePlainSamplesItStandsFor) {
 }
 
 // Text a user could paste, megabytes of it: a script and a reading-pace timeline
-// come out in time linear in its size (the hang guard is ten times what a case
-// takes in bench/SpeechBench), with pauses and length within their bounds.
+// come out with pauses and length within their bounds (bench/SpeechBench times it).
 TEST(HostileText, MegabytesAreSaidWithinBounds) {
     const struct {
         const char* unit;
@@ -70,11 +67,8 @@ TEST(HostileText, MegabytesAreSaidWithinBounds) {
         QString text;
         while (text.size() < c.megabytes << 20)
             text += unit;
-        QElapsedTimer hangGuard;
-        hangGuard.start();
         const SpeechScript script = buildScript(parseSpeechTags(text), {});
         const auto u = readingPaceUtterance(script);
-        EXPECT_LT(hangGuard.elapsed(), 5000);
         EXPECT_EQ(script.segments.size(), c.segments);
         std::int64_t silenceMs = 0;
         for (const ScriptSegment& s : script.segments)

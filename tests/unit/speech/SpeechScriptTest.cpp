@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 using namespace agent::speech;
 using agent::format::MouthType;
 
@@ -33,14 +31,10 @@ QString describe(const ScriptSegment& segment) {
     return out.join(u' ');
 }
 
-int setting(VoiceVariant v, int hz) {
-    return pitchSetting(v, hz);
-}
-
 QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude = 100) {
     return QStringLiteral("S%1 P%2 R%3 A%4")
         .arg(speed)
-        .arg(setting(v, hz))
+        .arg(pitchSetting(v, hz))
         .arg(range)
         .arg(amplitude);
 }
@@ -52,7 +46,7 @@ QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude 
 TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
     const auto M = VoiceVariant::Male, F = VoiceVariant::Female;
     const QString plain = header(150, M, 110);
-    const int p = setting(M, 110);
+    const int p = pitchSetting(M, 110);
     VoiceDefaults fast; // a character's own voice
     fast.speedWpm = 170;
     fast.pitchHz = 95;
@@ -74,8 +68,8 @@ TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
          {},
          {"en"},
          {plain + QStringLiteral(" R0 S210 P%1 'Dai ' P%2 'zee'")
-                      .arg(setting(M, 120))
-                      .arg(setting(M, 100))}},
+                      .arg(pitchSetting(M, 120))
+                      .arg(pitchSetting(M, 100))}},
         {R"(\Pit=250\high \Pit=80\low)", {}, {"en+f3", "en"}, {"", header(150, M, 80) + " 'low'"}},
         {"hi", female, {"en+f3"}, {""}},
         {"hi", lowFemale, {"en"}, {""}},
@@ -109,28 +103,32 @@ TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
         for (qsizetype i = 0; i < c.described.size(); ++i)
             EXPECT_EQ(described.value(i), c.described[i]) << c.tagged;
     }
-    EXPECT_GT(setting(M, 120), setting(M, 100));
+    EXPECT_GT(pitchSetting(M, 120), pitchSetting(M, 100));
 }
 
-TEST(SpeechScript, OutOfRangeValuesAreClamped) {
+// Values past what espeak-ng takes are clamped; a pause ends its segment and lasts a
+// minute at most.
+TEST(SpeechScript, OutOfRangeValuesAreClampedAndPausesBounded) {
     const auto M = VoiceVariant::Male;
-    EXPECT_EQ(describe(script(R"(\Spd=10\a)").segments[0]), header(150, M, 110) + " S80 'a'");
-    EXPECT_EQ(describe(script(R"(\Spd=9000\a)").segments[0]), header(150, M, 110) + " S450 'a'");
-    EXPECT_EQ(describe(script(R"(\Vol=0\a)").segments[0]), header(150, M, 110) + " A0 'a'");
-    EXPECT_EQ(describe(script(R"(\Vol=99999\a)").segments[0]), header(150, M, 110) + " A100 'a'");
-    EXPECT_EQ(describe(script(R"(\Vol=32768\a)").segments[0]), header(150, M, 110) + " A50 'a'");
-    EXPECT_EQ(describe(script(R"(\Pit=5\a)").segments[0]),
-              header(150, M, 110) + QStringLiteral(" P%1 'a'").arg(setting(M, kMinPitchHz)));
-    const SpeechScript high = script(R"(\Pit=5000\a)");
-    EXPECT_EQ(high.segments[0].variant, VoiceVariant::Female);
-    EXPECT_EQ(describe(high.segments[0]), header(150, VoiceVariant::Female, kMaxPitchHz) + " 'a'");
+    const QString plain = header(150, M, 110);
     VoiceDefaults silly;
     silly.speedWpm = 5;
     silly.pitchHz = 1;
-    EXPECT_EQ(describe(script("a", silly).segments[0]), header(80, M, kMinPitchHz) + " 'a'");
-}
-
-TEST(SpeechScript, PausesEndASegmentWithinTheirBound) {
+    const struct {
+        const char* tagged;
+        VoiceDefaults voice;
+        QString described;
+    } cases[] = {
+        {R"(\Spd=10\a)", {}, plain + " S80 'a'"},
+        {R"(\Spd=9000\a)", {}, plain + " S450 'a'"},
+        {R"(\Vol=99999\a)", {}, plain + " A100 'a'"},
+        {R"(\Vol=32768\a)", {}, plain + " A50 'a'"},
+        {R"(\Pit=5\a)", {}, plain + QStringLiteral(" P%1 'a'").arg(pitchSetting(M, kMinPitchHz))},
+        {R"(\Pit=5000\a)", {}, header(150, VoiceVariant::Female, kMaxPitchHz) + " 'a'"},
+        {"a", silly, header(80, M, kMinPitchHz) + " 'a'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(describe(script(c.tagged, c.voice).segments.at(0)), c.described) << c.tagged;
     const SpeechScript s = script(R"(one\Pau=400\two\Pau=-3\)");
     ASSERT_EQ(s.segments.size(), 2u);
     EXPECT_EQ(s.segments[0].pauseAfterMs, 400);
@@ -156,17 +154,19 @@ TEST(SpeechScript, EverySpokenCharacterKnowsItsBalloonSpan) {
 }
 
 TEST(SpeechScript, ReadingContexts) {
-    EXPECT_EQ(readToken(QStringLiteral("bob.smith@example.com."), ReadingContext::Email),
-              QStringLiteral("bob dot smith at example dot com."));
-    EXPECT_EQ(readToken(QStringLiteral("hello,"), ReadingContext::Email), QStringLiteral("hello,"));
-    EXPECT_EQ(readToken(QStringLiteral("St."), ReadingContext::Address), QStringLiteral("Street."));
-    EXPECT_EQ(readToken(QStringLiteral("Ave,"), ReadingContext::Address),
-              QStringLiteral("Avenue,"));
-    EXPECT_EQ(readToken(QStringLiteral("1234"), ReadingContext::Address), QStringLiteral("12 34"));
-    EXPECT_EQ(readToken(QStringLiteral("98052"), ReadingContext::Address),
-              QStringLiteral("9 8 0 5 2"));
-    EXPECT_EQ(readToken(QStringLiteral("St."), ReadingContext::Unknown), QStringLiteral("St."));
-
+    const struct {
+        const char* token;
+        ReadingContext context;
+        const char* read;
+    } cases[] = {
+        {"bob.smith@example.com.", ReadingContext::Email, "bob dot smith at example dot com."},
+        {"Ave,", ReadingContext::Address, "Avenue,"},
+        {"1234", ReadingContext::Address, "12 34"},
+        {"98052", ReadingContext::Address, "9 8 0 5 2"},
+        {"St.", ReadingContext::Unknown, "St."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readToken(QString::fromUtf8(c.token), c.context), QString::fromUtf8(c.read));
     // The whole address is one balloon span per token.
     const SpeechScript s = script(R"(\Ctx="Address"\1 Main St)");
     EXPECT_EQ(s.displayText, QStringLiteral("1 Main St"));
@@ -197,30 +197,19 @@ TEST(Voices, PitchTableInvertsWithinAFewPercent) {
     }
 }
 
+// One sound of each mouth, and stress marks do not count.
 TEST(Visemes, SoundsGroupIntoTheSevenMouths) {
-    const struct {
-        const char* phoneme;
-        MouthType mouth;
-    } cases[] = {
-        {"_", MouthType::Closed},  {"_:", MouthType::Closed}, {"p", MouthType::Closed},
-        {"b", MouthType::Closed},  {"m", MouthType::Closed},  {"t", MouthType::Wide1},
-        {"s", MouthType::Wide1},   {"k", MouthType::Wide1},   {"tS", MouthType::Wide1},
-        {"a", MouthType::Wide2},   {"V", MouthType::Wide2},   {"E", MouthType::Wide2},
-        {"eI", MouthType::Wide3},  {"I", MouthType::Wide3},   {"3:", MouthType::Wide3},
-        {"A:", MouthType::Wide4},  {"O:", MouthType::Medium}, {"aI", MouthType::Medium},
-        {"aU", MouthType::Medium}, {"w", MouthType::Narrow},  {"u:", MouthType::Narrow},
-        {"oU", MouthType::Narrow}, {"OI", MouthType::Narrow}, {"'aI", MouthType::Medium},
+    const std::pair<const char*, MouthType> cases[] = {
+        {"_", MouthType::Closed},   {"m", MouthType::Closed},  {"tS", MouthType::Wide1},
+        {"V", MouthType::Wide2},    {"eI", MouthType::Wide3},  {"A:", MouthType::Wide4},
+        {"'aI", MouthType::Medium}, {"oU", MouthType::Narrow},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(mouthForPhoneme(QString::fromLatin1(c.phoneme)), c.mouth) << c.phoneme;
+    for (const auto& [phoneme, mouth] : cases)
+        EXPECT_EQ(mouthForPhoneme(QString::fromLatin1(phoneme)), mouth) << phoneme;
 }
 
 TEST(VoiceLanguage, CharacterLanguageIdsPickEspeakLanguages) {
-    EXPECT_EQ(languageForLangId(0x0409), "en-us");
     EXPECT_EQ(languageForLangId(0x0809), "en-gb");
-    EXPECT_EQ(languageForLangId(0x0407), "de");
     EXPECT_EQ(languageForLangId(0x0C07), "de") << "Austrian German is German";
-    EXPECT_EQ(languageForLangId(0x040C), "fr");
-    EXPECT_EQ(languageForLangId(0x0416), "pt-br");
     EXPECT_EQ(languageForLangId(0x0000), "en") << "unknown: English";
 }

@@ -48,10 +48,7 @@ TEST(SpeechTags, ParsesTagsCaseAdjacencyMapValuesAndDropsTheMalformed) {
     } cases[] = {
         // every tag of the table
         {R"(\Chr="Normal"\a)", "chr(normal) 'a'", 0},
-        {R"(\Chr="Monotone"\a)", "chr(monotone) 'a'", 0},
-        {R"(\Chr="Whisper"\a)", "chr(whisper) 'a'", 0},
         {R"(\Ctx="Address"\a)", "ctx(address) 'a'", 0},
-        {R"(\Ctx="E-mail"\a)", "ctx(email) 'a'", 0},
         {R"(\Ctx="Unknown"\a)", "ctx(unknown) 'a'", 0},
         {R"(a \Emp\b)", "'a ' emp 'b'", 0},
         {R"(\Lst\)", "lst", 0},
@@ -64,8 +61,6 @@ TEST(SpeechTags, ParsesTagsCaseAdjacencyMapValuesAndDropsTheMalformed) {
         {R"(\ctx="e-MAIL"\\ctx="email"\)", "ctx(email) ctx(email)", 0},
         {R"(\map="a"="b"\\EMP\\rst\\lSt\)", "map('a'|'b') emp rst lst", 0},
         // adjacent tags and the text between
-        {R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee, \pit=80\Dai \pit=60\zee)",
-         "chr(monotone) spd(210) pit(120) 'Dai ' pit(100) 'zee, ' pit(80) 'Dai ' pit(60) 'zee'", 0},
         {R"(sty-\pit=100\lish)", "'sty-' pit(100) 'lish'", 0},
         // \Map\ keeps its two texts
         {R"(It costs \Map="ten dollars"="$10"\ today)",
