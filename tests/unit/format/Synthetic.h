@@ -24,8 +24,4 @@ struct Options {
 
 agent::format::Character makeCharacter(std::uint32_t seed, const Options& options = {});
 
-// One image: a few filled ellipses of palette colours on the transparent index.
-agent::format::Bitmap makeBitmap(std::uint32_t seed, std::uint16_t width, std::uint16_t height,
-                                 std::uint8_t transparent);
-
 } // namespace synthetic
