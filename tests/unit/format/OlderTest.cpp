@@ -1,11 +1,10 @@
 // Characters of the older generation (compound documents): each sample loads
-// into the common model, survives the writer unchanged, and plays in the
-// engine; damage is refused naming the stream and the offset.
+// into the common model, decodes whole, survives the writer unchanged, and
+// plays in the engine; damage is refused naming the stream and the offset.
 
 #include "EngineFixture.h"
 #include "TestData.h"
 
-#include "agent/format/Compositor.h"
 #include "agent/format/Writer.h"
 
 using namespace agent::format;
@@ -42,47 +41,19 @@ TEST_P(OlderFile, LoadsConvertsAndPlays) {
     EXPECT_EQ(int(c->soundCount()), e.sounds);
     EXPECT_EQ(c->size(), QSize(e.width, e.height));
     EXPECT_TRUE(c->warnings().isEmpty()) << qPrintable(c->warnings().join('\n'));
-    ASSERT_EQ(c->locales.size(), 1u);
-    EXPECT_FALSE(c->locales[0].name.isEmpty());
+    testdata::decodeEverything(*c);
+    EXPECT_TRUE(Character::fromBytes(writeCharacter(*c), QStringLiteral("back.acs")) == *c);
 
-    // Frames compose at the character's size, with each of their mouths; a
-    // few (Otto's first Show frame) are empty on purpose, most are not.
-    int drawn = 0, frames = 0;
-    for (const Animation& a : c->animations)
-        for (const Frame& f : a.frames) {
-            ++frames;
-            drawn += frameShape(*c, f).isEmpty() ? 0 : 1;
-            for (const MouthOverlay& o : f.overlays)
-                EXPECT_EQ(composeFrame(*c, f, o.type).size(), c->size());
-        }
-    EXPECT_GT(drawn, frames * 9 / 10);
-
-    // Written in the current format, it reads back as the same model.
-    const Character back = Character::fromBytes(writeCharacter(*c), QStringLiteral("back.acs"));
-    EXPECT_TRUE(back == *c);
-
-    // The engine shows it, plays every animation, idles and hides it.
+    // The engine shows it, plays every animation and hides it.
     makeAgent(c);
-    agent->setIdleSchedule({100, 1});
     agent->show();
     for (const QString& name : c->animationNames())
         agent->play(name);
+    agent->hide();
     settle(600000); // Otto's 65 take longer than settle()'s 20 s; its loops give way to requests
     for (const QString& name : c->animationNames())
         EXPECT_TRUE(played.contains(name)) << qPrintable(name);
-    agent->stopAll();
-    settle();
-    EXPECT_FALSE(agent->busy());
-    const QStringList idles = c->stateAnimations(QStringLiteral("IdlingLevel1"));
-    if (!idles.isEmpty()) {
-        played.clear();
-        clock.advanceBy(1000);
-        ASSERT_FALSE(played.isEmpty());
-        EXPECT_TRUE(idles.contains(played.first(), Qt::CaseInsensitive));
-    }
-    agent->hide();
-    settle();
-    EXPECT_FALSE(agent->visible());
+    EXPECT_FALSE(agent->visible() || agent->busy());
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, OlderFile, ::testing::ValuesIn(olderFiles), [](const auto& info) {
