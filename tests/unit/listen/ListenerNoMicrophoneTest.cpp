@@ -1,9 +1,10 @@
 // With no sound server at all there is no microphone: a state, not an error.
 #include "agent/listen/Listener.h"
 
+#include "PulseServer.h"
+
 #include <QCoreApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -51,16 +52,7 @@ TEST(ListenerWithoutModel, ReportsUnavailableWithTheReason) {
 }
 
 int main(int argc, char** argv) {
-    // Point the PulseAudio client at nothing, and forbid it to start a server.
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    qputenv("PULSE_SERVER", "unix:/nonexistent/pulse-native");
-    const QString conf = runtime.filePath("client.conf");
-    if (FILE* f = std::fopen(conf.toLocal8Bit().constData(), "w")) {
-        std::fputs("autospawn = no\n", f);
-        std::fclose(f);
-    }
-    qputenv("PULSE_CLIENTCONFIG", conf.toLocal8Bit());
+    const speechtest::PulseServer nowhere(speechtest::PulseServer::Mode::Nowhere);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

