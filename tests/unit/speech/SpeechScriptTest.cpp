@@ -4,9 +4,14 @@
 #include "agent/speech/Visemes.h"
 #include "agent/speech/Voices.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << s.toStdString();
+}
 
 using namespace agent::speech;
 using agent::format::MouthType;
@@ -31,12 +36,32 @@ QString describe(const ScriptSegment& segment) {
     return out.join(u' ');
 }
 
-QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude = 100) {
-    return QStringLiteral("S%1 P%2 R%3 A%4")
-        .arg(speed)
-        .arg(pitchSetting(v, hz))
-        .arg(range)
-        .arg(amplitude);
+// Expected text with pitches in hertz: "P(120)" is the male voice's setting for
+// 120 Hz, "P(f250)" the female's, "P(110+10)" ten above; "*" the default voice's
+// controls, "S150 P(110) R50 A100".
+QString expand(QString text) {
+    static const QRegularExpression hz(R"(P\((f?)(\d+)(?:\+(\d+))?\))");
+    text.replace(u'*', QStringLiteral("S150 P(110) R50 A100"));
+    for (auto m = hz.match(text); m.hasMatch(); m = hz.match(text)) {
+        const auto v = m.captured(1).isEmpty() ? VoiceVariant::Male : VoiceVariant::Female;
+        const int setting = pitchSetting(v, m.captured(2).toInt()) + m.captured(3).toInt();
+        text.replace(m.capturedStart(), m.capturedLength(), QStringLiteral("P%1").arg(setting));
+    }
+    return text;
+}
+
+void expectScript(const char* tagged, const VoiceDefaults& voice, const char* voices,
+                  const char* described) { // per segment, "|" between; "" is not checked
+    const SpeechScript s = buildScript(parseSpeechTags(QString::fromUtf8(tagged)), voice);
+    QStringList got;
+    for (const ScriptSegment& segment : s.segments)
+        got << segment.voiceName;
+    EXPECT_EQ(got.join(u'|'), QString::fromUtf8(voices)) << tagged;
+    const QStringList want = QString::fromUtf8(described).split(u'|');
+    for (qsizetype i = 0; i < want.size() && i < qsizetype(s.segments.size()); ++i)
+        EXPECT_EQ(want[i].isEmpty() ? QString() : describe(s.segments[std::size_t(i)]),
+                  expand(want[i]))
+            << tagged;
 }
 
 } // namespace
@@ -44,9 +69,6 @@ QString header(int speed, VoiceVariant v, int hz, int range = 50, int amplitude 
 // Each segment's espeak-ng voice and what it is told: the voice's defaults first,
 // then the controls where the tags stand. A segment ends where the voice changes.
 TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
-    const auto M = VoiceVariant::Male, F = VoiceVariant::Female;
-    const QString plain = header(150, M, 110);
-    const int p = pitchSetting(M, 110);
     VoiceDefaults fast; // a character's own voice
     fast.speedWpm = 170;
     fast.pitchHz = 95;
@@ -57,78 +79,36 @@ TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
     female.pitchHz = 160;
     VoiceDefaults lowFemale = female; // below the female variant's reach
     lowFemale.pitchHz = 100;
-    const struct {
-        const char* tagged;
-        VoiceDefaults voice;
-        QStringList voices;    // per segment
-        QStringList described; // per segment; "" is not checked
-    } cases[] = {
-        {"Hello", fast, {"en"}, {header(170, M, 95) + " 'Hello'"}},
-        {R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)",
-         {},
-         {"en"},
-         {plain + QStringLiteral(" R0 S210 P%1 'Dai ' P%2 'zee'")
-                      .arg(pitchSetting(M, 120))
-                      .arg(pitchSetting(M, 100))}},
-        {R"(\Pit=250\high \Pit=80\low)", {}, {"en+f3", "en"}, {"", header(150, M, 80) + " 'low'"}},
-        {"hi", female, {"en+f3"}, {""}},
-        {"hi", lowFemale, {"en"}, {""}},
-        {R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", german, {"de", "de+whisper", "de"}, {}},
-        // Whisper uses the male table; back to normal at 250 Hz sets the female pitch.
-        {R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)",
-         {},
-         {"en+f3"},
-         {header(150, F, 250) + " 'high'"}},
-        {R"(one\Pau=400\\Mrk=9\two)", {}, {"en", "en"}, {"", plain + " #9 'two'"}},
-        {R"(\Spd=200\\Vol=0\\Chr="Monotone"\a\Rst\b)",
-         {},
-         {"en"},
-         {plain + " S200 A0 R0 'a' " + plain + " 'b'"}},
-        {R"(say \Emp\ this word)",
-         {},
-         {"en"},
-         {plain + QStringLiteral(" 'say ' ' ' A160 P%1 S120 'this' A100 P%2 S150 ' word'")
-                      .arg(p + 10)
-                      .arg(p)}},
-    };
-    for (const auto& c : cases) {
-        const SpeechScript s = script(c.tagged, c.voice);
-        QStringList voices, described;
-        for (std::size_t i = 0; i < s.segments.size(); ++i) {
-            voices << s.segments[i].voiceName;
-            described << (c.described.value(qsizetype(i)).isEmpty() ? QString()
-                                                                    : describe(s.segments[i]));
-        }
-        EXPECT_EQ(voices, c.voices) << c.tagged;
-        for (qsizetype i = 0; i < c.described.size(); ++i)
-            EXPECT_EQ(described.value(i), c.described[i]) << c.tagged;
-    }
-    EXPECT_GT(pitchSetting(M, 120), pitchSetting(M, 100));
+    expectScript("Hello", fast, "en", "S170 P(95) R50 A100 'Hello'");
+    expectScript(R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)", {}, "en",
+                 "* R0 S210 P(120) 'Dai ' P(100) 'zee'");
+    expectScript(R"(\Pit=250\high \Pit=80\low)", {}, "en+f3|en", "|S150 P(80) R50 A100 'low'");
+    expectScript("hi", female, "en+f3", "");
+    expectScript("hi", lowFemale, "en", "");
+    expectScript(R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", german, "de|de+whisper|de", "");
+    // Whisper uses the male table; back to normal at 250 Hz sets the female pitch.
+    expectScript(R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)", {}, "en+f3",
+                 "S150 P(f250) R50 A100 'high'");
+    expectScript(R"(one\Pau=400\\Mrk=9\two)", {}, "en|en", "|* #9 'two'");
+    expectScript(R"(\Spd=200\\Vol=0\\Chr="Monotone"\a\Rst\b)", {}, "en", "* S200 A0 R0 'a' * 'b'");
+    expectScript(R"(say \Emp\ this word)", {}, "en",
+                 "* 'say ' ' ' A160 P(110+10) S120 'this' A100 P(110) S150 ' word'");
+    EXPECT_GT(pitchSetting(VoiceVariant::Male, 120), pitchSetting(VoiceVariant::Male, 100));
 }
 
 // Values past what espeak-ng takes are clamped; a pause ends its segment and lasts a
 // minute at most.
 TEST(SpeechScript, OutOfRangeValuesAreClampedAndPausesBounded) {
-    const auto M = VoiceVariant::Male;
-    const QString plain = header(150, M, 110);
     VoiceDefaults silly;
     silly.speedWpm = 5;
     silly.pitchHz = 1;
-    const struct {
-        const char* tagged;
-        VoiceDefaults voice;
-        QString described;
-    } cases[] = {
-        {R"(\Spd=10\a)", {}, plain + " S80 'a'"},
-        {R"(\Spd=9000\a)", {}, plain + " S450 'a'"},
-        {R"(\Vol=99999\a)", {}, plain + " A100 'a'"},
-        {R"(\Vol=32768\a)", {}, plain + " A50 'a'"},
-        {R"(\Pit=5\a)", {}, plain + QStringLiteral(" P%1 'a'").arg(pitchSetting(M, kMinPitchHz))},
-        {R"(\Pit=5000\a)", {}, header(150, VoiceVariant::Female, kMaxPitchHz) + " 'a'"},
-        {"a", silly, header(80, M, kMinPitchHz) + " 'a'"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(describe(script(c.tagged, c.voice).segments.at(0)), c.described) << c.tagged;
+    expectScript(R"(\Spd=10\a)", {}, "en", "* S80 'a'");
+    expectScript(R"(\Spd=9000\a)", {}, "en", "* S450 'a'");
+    expectScript(R"(\Vol=99999\a)", {}, "en", "* A100 'a'");
+    expectScript(R"(\Vol=32768\a)", {}, "en", "* A50 'a'");
+    expectScript(R"(\Pit=5\a)", {}, "en", "* P(60) 'a'");
+    expectScript(R"(\Pit=5000\a)", {}, "en+f3", "S150 P(f300) R50 A100 'a'");
+    expectScript("a", silly, "en", "S80 P(60) R50 A100 'a'");
     const SpeechScript s = script(R"(one\Pau=400\two\Pau=-3\)");
     ASSERT_EQ(s.segments.size(), 2u);
     EXPECT_EQ(s.segments[0].pauseAfterMs, 400);
