@@ -50,27 +50,14 @@ void countWarnings(QtMsgType type, const QMessageLogContext& context, const QStr
 // A megabyte of what a user might paste: stray backslashes, unterminated and
 // unknown tags, huge numbers, invalid UTF-8.
 QString hostileText(std::mt19937& rng) {
-    static const char* pieces[] = {"\\",
-                                   "\\Pau=",
-                                   "\\Pau=99999999999\\",
-                                   "\\Spd=-5\\",
-                                   "\\Pit=1e99\\",
-                                   "\\Chr=\"",
-                                   "\\Map=\"a\"=\"",
-                                   "\\Mrk=",
-                                   "\\Vol=65536\\",
-                                   "\\Emp\\",
-                                   "\\Rst\\",
-                                   " word ",
-                                   "\xff\xfe",
-                                   "\xc3(",
-                                   "\\Lst\\",
-                                   "\\\\",
-                                   "\\Ctx=\"Email\"\\",
-                                   "\\Unknown=1\\"};
+    static const QList<QByteArray> pieces =
+        QByteArray(R"(\|\Pau=|\Pau=99999999999\|\Spd=-5\|\Pit=1e99\|\Chr="|\Map="a"="|\Mrk=|)"
+                   R"(\Vol=65536\|\Emp\|\Rst\| word |)"
+                   "\xff\xfe|\xc3(|"
+                   R"(\Lst\|\\|\Ctx="Email"\|\Unknown=1\)")
+            .split('|');
     QByteArray bytes;
-    bytes.reserve(1 << 20);
-    std::uniform_int_distribution<int> pick(0, int(std::size(pieces)) - 1);
+    std::uniform_int_distribution<qsizetype> pick(0, pieces.size() - 1);
     while (bytes.size() < (1 << 20))
         bytes += pieces[pick(rng)];
     return QString::fromUtf8(bytes);
@@ -183,10 +170,8 @@ TEST_F(Soak, ADayOfUse) {
     EXPECT_LE(maxQueue, 20u) << "requests piled up";
     EXPECT_EQ(g_warnings, 0);
     const std::int64_t grown = residentBytes() - settled;
-    std::fprintf(stderr,
-                 "soak: %d h simulated; resident %lld KB, %lld KB since settling; longest "
-                 "queue %zu\n",
-                 hours, (long long)(residentBytes() / 1024), (long long)(grown / 1024), maxQueue);
+    std::fprintf(stderr, "soak: %d h; %lld KB grown since settling; longest queue %zu\n", hours,
+                 (long long)(grown / 1024), maxQueue);
     EXPECT_LE(grown, 1 << 20) << "memory grew after settling";
 }
 
