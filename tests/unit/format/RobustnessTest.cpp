@@ -1,6 +1,6 @@
 // Damaged files: every truncation gives a FormatError (never a crash, a hang or
-// another exception), and specific damage is named; so is what a user can pick
-// in the file dialog that is not a character file.
+// another exception), and specific damage is named with its place; so is what a
+// user can pick in the file dialog that is not a character file.
 
 #include "Synthetic.h"
 #include "TestData.h"
@@ -58,65 +58,28 @@ TEST(Robustness, EveryTruncationIsRefused) {
 using testdata::get;
 using testdata::put;
 
-namespace {
-// One image of `width` x `height` pixels (every seventh set) in an 8x8 character,
-// and the offset of that image's block.
-QByteArray oneImage(std::uint16_t width, std::uint16_t height, qsizetype* image) {
-    Character c;
-    c.width = c.height = 8;
-    Bitmap b{width, height, {}};
-    for (int i = 0; i < b.stride() * height; ++i)
-        b.pixels.push_back(std::uint8_t(i % 7 == 0 && width < 256 ? i : 0));
-    c.addImage(b);
-    const QByteArray f = writeCharacter(c);
-    *image = qsizetype(get(f, qsizetype(get(f, 20)) + 4));
-    return f;
-}
-} // namespace
-
-TEST(Robustness, SpecificDamageIsNamed) {
+// Each message names the file and the offset or the part (a stream running past
+// its image is the compression test's; a little past, Damage's).
+TEST(Robustness, DamageIsNamedWithItsPlace) {
     const QByteArray small = smallCharacter();
-    QByteArray signature = small, locator = small, count = small;
-    signature[0] = 'X';
-    put(locator, 20, 0x7FFFFFF0);                      // image table offset
-    put(count, qsizetype(get(count, 20)), 0x40000000); // image count
-    qsizetype at = 0;
-    QByteArray huge = oneImage(256, 256, &at); // compresses to under 100 bytes
-    put(huge, at + 1, 60000, 2);               // ... claimed as 60000x60000
-    put(huge, at + 3, 60000, 2);
-    QByteArray longer = oneImage(64, 64, &at), shorter = longer;
-    longer[at + 3] = 32; // 64x64 claimed as 64x32: the stream runs 2048 bytes past
-    shorter[at + 3] = 80;
-    Character c = synthetic::makeCharacter(3);
-    for (Animation& a : c.animations)
-        for (Frame& f : a.frames)
-            f.overlays.clear();
-    c.animations[0].frames[0].images = {{2, 0, 0}};
-    QByteArray index = writeCharacter(c);
-    put(index, qsizetype(get(index, 20)), 0); // no images: every index is out of range
-    const struct {
-        const char* what;
-        QByteArray bytes;
-        std::vector<const char*> mentions;
-    } cases[] = {
-        {"signature", signature, {"not a character file: signature 58 AB CD AB"}},
-        {"too short", "tiny", {"too short"}},
-        {"locator",
-         locator,
-         {"damaged.acs: header at offset 0x", "image table locator", "points outside the file"}},
-        {"count", count, {"image table at offset", "image count 1073741824 cannot fit"}},
-        {"image size", huge, {"image 0 at offset", "cannot come from"}},
-        {"stream runs past", longer, {"runs past the end of its output"}},
-        {"stream ends early", shorter, {"ends early"}},
-        {"image index",
-         index,
-         {"damaged.acs: animation 0 'Anim0_3' frame 0: image index 2 out of range (0 images)"}},
+    const qsizetype images = get(small, 20), image = get(small, images + 4);
+    QByteArray locator = small, count = small, huge = small, shorter = small, index = small;
+    put(locator, 20, 0x7FFFFFF0);
+    put(count, images, 0x40000000);
+    put(huge, image + 1, 60000, 2);
+    put(huge, image + 3, 60000, 2);
+    put(shorter, image + 3, get(small, image + 3, 2) * 2, 2); // twice the height it holds
+    put(index, images, 0); // no images: every index is out of range
+    const std::pair<QByteArray, const char*> cases[] = {
+        {locator, "header at offset 0x14: image table locator (offset 0x7ffffff0, size 52) "
+                  "points outside the file"},
+        {count, "image table at offset 0x9b5: image count 1073741824 cannot fit"},
+        {huge, "image 0 at offset 0x8c5: 60000x60000 pixels (3600000000 bytes) cannot come from"},
+        {shorter, "image 0 at offset 0x8c9: compressed stream ends early"},
+        {index, "animation 0 'Anim0_5' frame 0: image index 3 out of range (0 images)"},
     };
-    for (const auto& d : cases) {
-        const std::string m = load(d.bytes);
-        for (const char* mention : d.mentions)
-            EXPECT_MENTIONS(m, mention) << d.what;
-    }
+    for (const auto& [bytes, message] : cases)
+        EXPECT_MENTIONS(load(bytes), std::string("damaged.acs: ") + message);
 }
 
 TEST(OpenFile, WhatTheUserPicksIsOpenedOrRefusedNamingTheFile) {
