@@ -11,44 +11,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Writes bit sequences LSB first, the way the format reads them.
-struct Bits {
-    Bytes out{0x00};
-    std::uint64_t acc = 0;
-    int n = 0;
-    void put(std::uint32_t v, int count) {
-        for (int i = 0; i < count; ++i) {
-            acc |= std::uint64_t((v >> i) & 1) << n;
-            if (++n == 8) {
-                out.push_back(std::uint8_t(acc));
-                acc = 0;
-                n = 0;
-            }
-        }
-    }
-    void literal(std::uint8_t b) {
-        put(0, 1);
-        put(b, 8);
-    }
-    void copy6(std::uint32_t dist, int extraOnes = 0, std::uint32_t extra = 0) {
-        put(1, 1);
-        put(0, 1);
-        put(dist - 1, 6);
-        for (int i = 0; i < extraOnes; ++i)
-            put(1, 1);
-        put(0, 1);
-        put(extra, extraOnes);
-    }
-    Bytes end() {
-        put(0xFFFFFF, 24); // back reference with the 20-bit end value
-        while (n)
-            put(1, 1);
-        for (int i = 0; i < 6; ++i)
-            out.push_back(0xFF);
-        return out;
-    }
-};
-
 Bytes roundTrip(const Bytes& in) {
     const Bytes packed = compress(in);
     Bytes out(in.size());
@@ -100,24 +62,21 @@ TEST(Compression, RoundTripsAssortedData) {
         EXPECT_EQ(roundTrip(in), in) << "input of " << in.size() << " bytes";
 }
 
-// Hand-written streams: what comes out, what is counted, and what is refused.
+// Hand-written streams (bits LSB first; a literal is a 0 and its 8 bits, the
+// end a back reference with the 20-bit end value, then 1 bits and six 0xFF
+// bytes): what comes out, what is counted, and what is refused.
 TEST(Compression, OddStreamsAreCountedOrRefusedByName) {
-    Bits twelveOnes; // a length prefix of twelve ones
-    twelveOnes.literal(1);
-    twelveOnes.put(1, 1);
-    twelveOnes.put(0, 7);
-    twelveOnes.put(0xFFF, 12);
-    Bits unended;
-    for (int i = 0; i < 10; ++i)
-        unended.literal(std::uint8_t(i));
-    Bits before; // 3 bytes from distance 3: two before the start
-    before.literal(7);
-    before.copy6(3, 1, 0);
-    Bits six;
-    for (int i = 0; i < 6; ++i)
-        six.literal(std::uint8_t(i + 1));
-    Bits one;
-    one.literal(5);
+    const auto ended = [](Bytes b) { // the end's last nine bytes are all ones
+        b.insert(b.end(), 9, 0xFF);
+        return b;
+    };
+    // Literal 1, then a 6-bit back reference whose length prefix has twelve ones.
+    const Bytes twelveOnes = ended({0x00, 0x02, 0x02, 0xFE, 0xFF});
+    // Literals 0-9 and no end.
+    const Bytes unended = {0x00, 0x00, 0x04, 0x10, 0x30, 0x80, 0x40, 0x01, 0x03, 0x07, 0x10, 0x24};
+    const Bytes before = ended({0x00, 0x0E, 0x12, 0xF2}); // 7, then 3 bytes from distance 3
+    const Bytes six = ended({0x00, 0x02, 0x08, 0x18, 0x40, 0xA0, 0x80, 0xC1}); // literals 1-6
+    const Bytes one = ended({0x00, 0x0A, 0xFE});                               // literal 5
     // error, or else how much is written, from before the start and in excess
     const struct {
         const char* what;
@@ -127,12 +86,12 @@ TEST(Compression, OddStreamsAreCountedOrRefusedByName) {
         const char* error;
         std::size_t written = 0, beforeStart = 0, excess = 0;
     } cases[] = {
-        {"twelve ones", twelveOnes.end(), 64, 0, {}, "length prefix longer than 11 bits"},
-        {"no end marker", unended.out, 64, 0, {}, "image 5: compressed stream ends without"},
-        {"copy from before the start", before.end(), 4, 0, {7, 0, 0, 7}, nullptr, 4, 2, 0},
-        {"excess within tolerance", six.end(), 4, 2, {1, 2, 3, 4}, nullptr, 4, 0, 2},
-        {"excess past tolerance", six.end(), 3, 2, {}, "past the end"},
-        {"stops short", one.end(), 10, 0, {5}, nullptr, 1, 0, 0},
+        {"twelve ones", twelveOnes, 64, 0, {}, "length prefix longer than 11 bits"},
+        {"no end marker", unended, 64, 0, {}, "image 5: compressed stream ends without"},
+        {"copy from before the start", before, 4, 0, {7, 0, 0, 7}, nullptr, 4, 2, 0},
+        {"excess within tolerance", six, 4, 2, {1, 2, 3, 4}, nullptr, 4, 0, 2},
+        {"excess past tolerance", six, 3, 2, {}, "past the end"},
+        {"stops short", one, 10, 0, {5}, nullptr, 1, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
