@@ -54,8 +54,8 @@ struct Damage {
     int frames;          // what a damaged sound still decodes to; All: every frame
 };
 
-// alice 0: ADPCM mono, 256-byte blocks of 500 samples; alice 2: 16-bit stereo;
-// HANZ 1: 8-bit mono; orin 0: 8-bit stereo; banjo 0: 16-bit mono.
+// alice 0: ADPCM mono, 256-byte blocks of 500 samples; HANZ 1: 8-bit mono;
+// orin 0: 8-bit stereo; banjo 0: 16-bit mono. One case a repair.
 const Damage damages[] = {
     {"ADPCM 'fmt ' size two short", "alice.acs", Part::Sound, 0,
      [](QByteArray& f) { put(f, chunk(f, 0, "fmt ") + 4, 48); },
@@ -72,13 +72,8 @@ const Damage damages[] = {
     {"ADPCM block cut 100 bytes short", "alice.acs", Part::Sound, 0,
      [](QByteArray& f) { put(f, entry(f, 28, 0) + 4, get(f, entry(f, 28, 0) + 4) - 100); },
      "'data' chunk says 1792 bytes, only 1692 are there", 6 * 500 + 2 + 2 * (156 - 7)},
-    {"16-bit stereo 'fmt ' size 12", "alice.acs", Part::Sound, 2,
-     [](QByteArray& f) { put(f, chunk(f, 2, "fmt ") + 4, 12); }, "'fmt ' chunk says 12 bytes", All},
     {"8-bit 'fmt ' size 14", "HANZ.ACS", Part::Sound, 1,
      [](QByteArray& f) { put(f, chunk(f, 1, "fmt ") + 4, 14); }, "'fmt ' chunk says 14 bytes", All},
-    {"data size past the block", "HANZ.ACS", Part::Sound, 1,
-     [](QByteArray& f) { put(f, chunk(f, 1, "data") + 4, 3 * 4494); },
-     "'data' chunk says 13482 bytes, only 4494 are there", All},
     {"8-bit stereo with 0 bits", "orin.acs", Part::Sound, 0,
      [](QByteArray& f) { put(f, chunk(f, 0, "fmt ") + 22, 0, 2); },
      "'fmt ' says 0 bits per sample; used 8", All},
