@@ -44,20 +44,16 @@ TEST_F(Builder, BuildsTheManifest) {
     EXPECT_EQ(c.flags & (StandardAnimationSet | VoiceOn | BalloonOn | BalloonAutoPaceOff),
               StandardAnimationSet | VoiceOn | BalloonOn);
     EXPECT_EQ(c.locale(0x0409)->description, QStringLiteral("A small round example character."));
-    EXPECT_EQ(c.voice->speed, 150u);
-    EXPECT_EQ(c.voice->age, 20);
-    EXPECT_EQ(c.balloon->fontName, QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(c.balloon->fontHeight, -12);
+    EXPECT_EQ(std::tuple(c.voice->speed, c.voice->age, c.balloon->fontName, c.balloon->fontHeight),
+              std::tuple(150u, 20, QStringLiteral("DejaVu Sans"), -12));
     EXPECT_EQ(c.stateAnimations("idlinglevel1"), QStringList{"Blink"});
     ASSERT_EQ(c.animationNames(), (QStringList{"RestPose", "Blink", "Show"}));
-    EXPECT_EQ(c.imageCount(), 7u); // each picture once
-    EXPECT_EQ(c.soundCount(), 1u);
+    EXPECT_EQ(std::tuple(c.imageCount(), c.soundCount()), std::tuple(7u, 1u)); // each picture once
     const Animation &blink = *c.animation("blink"), &show = *c.animation("Show");
-    EXPECT_EQ(blink.transition, Transition::ExitBranches);
-    EXPECT_EQ(blink.frames[0].exitFrame, 1);
-    EXPECT_EQ(blink.frames[1].branches, (std::vector<Branch>{{0, 25}}));
-    EXPECT_EQ(show.returnAnimation, QStringLiteral("RESTPOSE"));
-    EXPECT_EQ(show.frames[0].sound, 0);
+    EXPECT_EQ(std::tuple(blink.transition, blink.frames[0].exitFrame, blink.frames[1].branches),
+              std::tuple(Transition::ExitBranches, 1, std::vector<Branch>{{0, 25}}));
+    EXPECT_EQ(std::tuple(show.returnAnimation, show.frames[0].sound),
+              std::tuple(QStringLiteral("RESTPOSE"), 0));
     EXPECT_EQ(show.frames[1].images, (std::vector<FrameImage>{{1, 0, 8}})); // body.png: image 1
     const MouthOverlay& wide = c.animations[0].frames[0].overlays.at(3);
     EXPECT_EQ(std::tuple(wide.type, wide.x, wide.y), std::tuple(MouthType::Wide1, 11, 21));
