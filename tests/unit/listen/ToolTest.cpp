@@ -8,60 +8,44 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 namespace {
 
-struct PipeCloser {
-    void operator()(FILE* f) const { pclose(f); }
-};
-
 // Runs the tool; returns its standard output and sets the exit status.
 std::string run(const std::string& args, int& status) {
-    const std::string cmd = std::string(AGENT_LISTEN_BIN) + " " + args + " 2>/dev/null";
-    std::unique_ptr<FILE, PipeCloser> p(popen(cmd.c_str(), "r"));
+    FILE* p = popen((std::string(AGENT_LISTEN_BIN) + " " + args + " 2>/dev/null").c_str(), "r");
     std::string out;
     std::array<char, 256> buf{};
-    while (p && fgets(buf.data(), buf.size(), p.get()))
+    while (p && fgets(buf.data(), buf.size(), p))
         out += buf.data();
-    status = p ? pclose(p.release()) : -1;
+    status = p ? pclose(p) : -1;
     return out;
 }
 
-// Stereo at 22050 Hz, so the tool has to mix down and resample.
-std::filesystem::path writeStereo(const std::string& text, const char* name) {
-    auto mono = agent::listen::resample(listentest::render(text, "en-us", 160), 16000, 22050);
-    agent::listen::PcmAudio a{22050, 2, {}};
-    for (auto v : mono) {
-        a.samples.push_back(v);
-        a.samples.push_back(v);
-    }
-    auto path = std::filesystem::temp_directory_path() / name;
-    agent::listen::writeWav(path, a);
-    return path;
-}
-
-const std::string kPhrases =
-    "--phrase Advanced --phrase 'Say It' --phrase 'Change What to be Said' "
-    "--phrase 'Random Animation' --phrase Sing --phrase 'Shut Up! & Quit'";
-
 } // namespace
 
+// Stereo at 22050 Hz, so the tool has to mix down and resample; the phrase is printed
+// as given, or "(none)"; bad use and bad files fail.
 TEST(AgentListenTool, PrintsTheRecognisedPhraseAsGivenOrNone) {
+    const auto path = std::filesystem::temp_directory_path() / "parlavox-tool.wav";
     for (const auto& [said, printed] : {std::pair{"Shut up and quit", "Shut Up! & Quit\n"},
                                         std::pair{"What time is it", "(none)\n"}}) {
-        auto wav = writeStereo(said, "parlavox-tool.wav");
+        agent::listen::PcmAudio a{22050, 2, {}};
+        for (auto v : agent::listen::resample(listentest::render(said, "en-us", 160), 16000, 22050))
+            a.samples.insert(a.samples.end(), {v, v});
+        agent::listen::writeWav(path, a);
         int status = 0;
-        EXPECT_EQ(run(kPhrases + " " + wav.string(), status), printed);
+        EXPECT_EQ(run("--phrase Advanced --phrase 'Say It' --phrase 'Random Animation' "
+                      "--phrase Sing --phrase 'Shut Up! & Quit' " +
+                          path.string(),
+                      status),
+                  printed);
         EXPECT_EQ(status, 0);
-        std::filesystem::remove(wav);
     }
-}
-
-TEST(AgentListenTool, BadUseAndBadFilesFail) {
+    std::filesystem::remove(path);
     int status = 0;
-    EXPECT_EQ(run("/nonexistent.wav", status), ""); // no phrase
+    EXPECT_EQ(run(path.string(), status), ""); // no phrase
     EXPECT_NE(status, 0);
     EXPECT_EQ(run("--phrase Sing /nonexistent/x.wav", status), "");
     EXPECT_NE(status, 0);
