@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace agent::speech;
 using Kind = SpeechItem::Kind;
 
@@ -91,36 +89,6 @@ TEST(SpeechTags, ParsesTagsCaseAdjacencyMapValuesAndDropsTheMalformed) {
         EXPECT_EQ(parsed.droppedTags, c.dropped) << "input: " << c.input;
     }
     EXPECT_EQ(parseSpeechTags(R"(Pay \Map="ten dollars"="$10"\ now)").displayText(), "Pay $10 now");
-}
-
-TEST(SpeechTags, LargeMixedTextKeepsEveryPlainWord) {
-    // 100 kB of words, valid tags and broken ones; the displayed text is known as it is built.
-    std::mt19937 random(7);
-    const QStringList valid = {R"(\Spd=120\)", R"(\pit=90\)",         R"(\Pau=5\)",   R"(\Mrk=3\)",
-                               R"(\Emp\)",     R"(\chr="monotone"\)", R"(\Vol=100\)", R"(\Rst\)"};
-    const QStringList broken = {R"(\Nope\)", R"(\Spd=x\)", R"(\Map="a"\)", R"(\\)"};
-    QString tagged;
-    QString shown;
-    int expectedDrops = 0;
-    while (tagged.size() < 100'000) {
-        const auto pick = random() % 10;
-        if (pick < 6) {
-            const QString word = QStringLiteral("word%1 ").arg(random() % 1000);
-            tagged += word;
-            shown += word;
-        } else if (pick < 8) {
-            tagged += valid[random() % valid.size()];
-        } else if (pick < 9) {
-            tagged += broken[random() % broken.size()];
-            ++expectedDrops;
-        } else {
-            tagged += QStringLiteral(R"(\Map="spoken"="shown"\)");
-            shown += QStringLiteral("shown");
-        }
-    }
-    const ParsedSpeech parsed = parseSpeechTags(tagged);
-    EXPECT_EQ(parsed.displayText(), shown);
-    EXPECT_EQ(parsed.droppedTags, expectedDrops);
 }
 
 TEST(SpeechTags, DroppedTagsAreLoggedOnlyWhenTheCategoryIsOn) {
