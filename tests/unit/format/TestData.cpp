@@ -2,9 +2,6 @@
 
 #include "agent/format/Compositor.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
-
 namespace testdata {
 
 void decodeEverything(const agent::format::Character& c) {
@@ -19,20 +16,6 @@ void decodeEverything(const agent::format::Character& c) {
             for (const auto& o : f.overlays)
                 agent::format::composeFrame(c, f, o.type);
         }
-}
-
-int acstool(const QByteArray& bytes, const char* name, const QStringList& args, QString* err) {
-    QTemporaryDir dir;
-    QFile f(dir.filePath(QString::fromLatin1(name)));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return -1;
-    f.close();
-    QProcess p;
-    p.start(QStringLiteral(ACSTOOL_PATH), QStringList(args) << f.fileName());
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitCode();
 }
 
 } // namespace testdata

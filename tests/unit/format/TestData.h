@@ -61,9 +61,6 @@ template <class F> std::string errorOf(F&& f) {
 #define EXPECT_MENTIONS(message, part)                                                             \
     EXPECT_NE((message).find(part), std::string::npos) << (message)
 
-// acstool's exit status on `bytes` saved as `name`; its stderr goes to *err.
-int acstool(const QByteArray& bytes, const char* name, const QStringList& args, QString* err);
-
 } // namespace testdata
 
 #define SKIP_WITHOUT_SHARED(name)                                                                  \
