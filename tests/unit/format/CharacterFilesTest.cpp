@@ -11,21 +11,11 @@
 using namespace agent::format;
 
 TEST(RealFiles, DecodeWholeWithSoundsAsLibsndfileDecodesThem) {
-    const std::pair<const char*, const char*> files[] = {
-        // file, a tolerated fault every load reports
-        {"HANZ.ACS", nullptr},
-        {"orin.acs", nullptr},
-        {"alice.acs", nullptr},
-        {"enterprise.acs", nullptr},
-        {"banjo.acs", nullptr},
-        {"rubberball_base.acs", nullptr},
-        {"TheInvisibleMan.acs", nullptr},
-        {"offscreenplayer.acs", nullptr},
-        {"Angel.acs", "Angel.acs: image 12"},
-        {"zippz.acs", "zippz.acs: image 64"},
-    };
-    for (const auto& [name, warning] : files) {
-        SCOPED_TRACE(name);
+    const QString files = QStringLiteral("HANZ.ACS orin.acs alice.acs enterprise.acs banjo.acs "
+                                         "rubberball_base.acs TheInvisibleMan.acs "
+                                         "offscreenplayer.acs Angel.acs zippz.acs");
+    for (const QString& name : files.split(u' ')) {
+        SCOPED_TRACE(name.toStdString());
         SKIP_WITHOUT_SHARED(name);
         const Character c = Character::open(testdata::shared(name));
         testdata::decodeEverything(c);
@@ -38,7 +28,9 @@ TEST(RealFiles, DecodeWholeWithSoundsAsLibsndfileDecodesThem) {
         }
         EXPECT_TRUE(!c.trayIcon || !decodeTrayIcon(*c.trayIcon).isNull());
         const QString w = c.warnings().join('\n');
-        EXPECT_TRUE(warning ? w.contains(QLatin1String(warning)) : w.isEmpty()) << qPrintable(w);
+        // Angel and zippz each have an image every load repairs (acstool check names it).
+        const bool damaged = name == u"Angel.acs" || name == u"zippz.acs";
+        EXPECT_TRUE(damaged ? w.contains(name + ": image ") : w.isEmpty()) << qPrintable(w);
     }
 }
 

@@ -47,10 +47,6 @@ TEST(Compression, RoundTripsAssortedData) {
     for (auto& b : noise)
         b = std::uint8_t(rng());
     inputs.push_back(noise);
-    Bytes pattern;
-    for (int i = 0; i < 20000; ++i)
-        pattern.push_back(std::uint8_t((i % 3) * 40 + (i / 500) % 2)); // short-period runs
-    inputs.push_back(pattern);
     // Far repeats exercise the 12- and 20-bit distances.
     Bytes far(300000);
     for (auto& b : far)
