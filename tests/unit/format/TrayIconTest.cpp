@@ -13,17 +13,12 @@ namespace {
 // A packed DIB of width x height (positive: bottom-up) with the given table and rows.
 QByteArray dib(int width, int height, int bits, const std::vector<QRgb>& table,
                const QByteArray& rows) {
-    QByteArray b;
-    auto u32 = [&b](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.append(char(v >> (8 * i)));
-    };
-    u32(40);
-    u32(std::uint32_t(width));
-    u32(std::uint32_t(height));
-    b.append(char(1)).append(char(0)).append(char(bits)).append(char(0));
-    for (int i = 0; i < 6; ++i)
-        u32(i == 4 ? std::uint32_t(table.size()) : 0);
+    QByteArray b(40, '\0');
+    testdata::put(b, 0, 40);
+    testdata::put(b, 4, std::uint32_t(width));
+    testdata::put(b, 8, std::uint32_t(height));
+    testdata::put(b, 12, 1 | bits << 16); // planes, bits per pixel
+    testdata::put(b, 32, std::uint32_t(table.size()));
     for (QRgb c : table)
         b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append(char(0));
     return b + rows;
