@@ -77,17 +77,12 @@ class PulseServer {
     ~PulseServer() {
         if (pid_ <= 0)
             return;
-        if (qEnvironmentVariableIsSet("SPEECH_TEST_PULSE_LOG"))
-            std::fprintf(stderr, "%s\n", log().c_str());
         ::kill(static_cast<pid_t>(pid_), SIGTERM);
         for (int i = 0; i < 50 && ::kill(static_cast<pid_t>(pid_), 0) == 0; ++i)
             QThread::msleep(100);
         if (::kill(static_cast<pid_t>(pid_), 0) == 0)
             ::kill(static_cast<pid_t>(pid_), SIGKILL);
     }
-
-    PulseServer(const PulseServer&) = delete;
-    PulseServer& operator=(const PulseServer&) = delete;
 
     bool running() const { return running_; }
     std::string log() const {

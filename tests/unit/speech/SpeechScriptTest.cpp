@@ -116,23 +116,6 @@ TEST(SpeechScript, OutOfRangeValuesAreClampedAndPausesBounded) {
     EXPECT_EQ(script(R"(\Pau=999999\)").segments.at(0).pauseAfterMs, 60000);
 }
 
-TEST(SpeechScript, EverySpokenCharacterKnowsItsBalloonSpan) {
-    const SpeechScript s = script(R"(Pay \Map="ten dollars"="$10"\ now)");
-    EXPECT_EQ(s.displayText, QStringLiteral("Pay $10 now"));
-    const auto& pieces = s.segments[0].pieces;
-    const auto text = std::find_if(pieces.begin(), pieces.end(), [](const ScriptPiece& p) {
-        return p.spoken == QStringLiteral("ten dollars");
-    });
-    ASSERT_NE(text, pieces.end());
-    for (std::size_t i = 0; i < text->shownStart.size(); ++i) {
-        EXPECT_EQ(text->shownStart[i], 4);
-        EXPECT_EQ(text->shownEnd[i], 7);
-    }
-    const ScriptPiece& last = pieces.back();
-    EXPECT_EQ(last.spoken, QStringLiteral(" now"));
-    EXPECT_EQ(last.shownStart, (std::vector<int>{7, 8, 9, 10}));
-}
-
 TEST(SpeechScript, ReadingContexts) {
     const struct {
         const char* token;
@@ -186,10 +169,4 @@ TEST(Visemes, SoundsGroupIntoTheSevenMouths) {
     };
     for (const auto& [phoneme, mouth] : cases)
         EXPECT_EQ(mouthForPhoneme(QString::fromLatin1(phoneme)), mouth) << phoneme;
-}
-
-TEST(VoiceLanguage, CharacterLanguageIdsPickEspeakLanguages) {
-    EXPECT_EQ(languageForLangId(0x0809), "en-gb");
-    EXPECT_EQ(languageForLangId(0x0C07), "de") << "Austrian German is German";
-    EXPECT_EQ(languageForLangId(0x0000), "en") << "unknown: English";
 }
