@@ -2,7 +2,8 @@
 // was never tuned on.
 //
 //   voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]
-//              [--max-false-accept PERCENT] [--list]
+//              [--max-false-accept PERCENT] [--conditions quiet,white,babble]
+//              [--garbage-penalty LOG10] [--list]
 //
 // Every English espeak-ng voice, plain and with every variant, speaks the
 // program's voice commands, the engine's own phrases and a set of phrases
@@ -310,9 +311,11 @@ int phraseIndex(const Phrases& phrases, const std::string& spoken) {
 }
 
 void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs::path>& files,
-                 const std::vector<Samples>& babble, const Phrases& phrases, double snrDb, int job,
-                 int jobs, const fs::path& out) {
+                 const std::vector<Samples>& babble, const Phrases& phrases, double snrDb,
+                 const std::vector<bool>& conditions, double garbagePenalty, int job, int jobs,
+                 const fs::path& out) {
     RecognizerOptions options;
+    options.garbagePenalty = garbagePenalty;
     const double shipped = options.minConfidence;
     options.minConfidence = -std::numeric_limits<double>::infinity(); // record, decide later
     Recognizer rec(options);
@@ -322,6 +325,8 @@ void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs:
          u += static_cast<std::size_t>(jobs)) {
         const Samples speech = padded(load(files[u]));
         for (int c = 0; c < kConditions; ++c) {
+            if (!conditions[static_cast<std::size_t>(c)])
+                continue;
             const auto seed = static_cast<unsigned>(u * kConditions + static_cast<std::size_t>(c));
             const Samples audio =
                 c == Clean   ? speech
@@ -410,8 +415,10 @@ double calibrate(const std::vector<const Result*>& results, const std::vector<Ut
 }
 
 int usage() {
-    std::cerr << "usage: voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]\n"
-                 "                  [--max-false-accept PERCENT] [--list]\n";
+    std::cerr
+        << "usage: voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]\n"
+           "                  [--max-false-accept PERCENT] [--conditions quiet,white,babble]\n"
+           "                  [--garbage-penalty LOG10] [--list]\n";
     return 2;
 }
 
@@ -420,8 +427,9 @@ int usage() {
 int main(int argc, char** argv) {
     fs::path cache = "voice-eval-cache";
     int jobs = 2, every = 1, folds = 4;
-    double snrDb = 10.0, maxFalseAccept = 2.0;
+    double snrDb = 10.0, maxFalseAccept = 2.0, garbagePenalty = kDefaultGarbagePenalty;
     bool listOnly = false;
+    std::vector<bool> conditions(kConditions, true);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -442,7 +450,14 @@ int main(int argc, char** argv) {
                 snrDb = std::stod(value());
             else if (arg == "--max-false-accept")
                 maxFalseAccept = std::stod(value());
-            else if (arg == "--list")
+            else if (arg == "--conditions") {
+                const std::string list = "," + value() + ",";
+                for (int c = 0; c < kConditions; ++c)
+                    conditions[static_cast<std::size_t>(c)] =
+                        list.find(std::string(",") + kConditionNames[c] + ",") != std::string::npos;
+            } else if (arg == "--garbage-penalty") {
+                garbagePenalty = std::stod(value());
+            } else if (arg == "--list")
                 listOnly = true;
             else
                 return usage();
@@ -548,8 +563,8 @@ int main(int argc, char** argv) {
         }
         if (pid == 0) {
             try {
-                decodeShare(utterances, files, babble, phrases, snrDb, j, jobs,
-                            cache / ("results-" + std::to_string(j) + ".txt"));
+                decodeShare(utterances, files, babble, phrases, snrDb, conditions, garbagePenalty,
+                            j, jobs, cache / ("results-" + std::to_string(j) + ".txt"));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "voice-eval: %s\n", e.what());
                 _exit(1);
