@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 using namespace agent::speech;
 using agent::engine::SpeechAudio;
@@ -30,57 +31,21 @@ void waitMs(int ms) {
     loop.exec();
 }
 
-// Records the null sink's monitor as mono 16-bit PCM, into a file so that nothing
-// waits on a full pipe.
-class MonitorRecording {
-  public:
-    MonitorRecording() {
-        parec_.start(QStringLiteral("parec"),
-                     {QStringLiteral("--device=t.monitor"), QStringLiteral("--format=s16le"),
-                      QStringLiteral("--rate=%1").arg(kRate), QStringLiteral("--channels=1"),
-                      QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"),
-                      dir_.filePath(QStringLiteral("monitor.raw"))});
-        parec_.waitForStarted(5000);
-        clock_.start();
-        waitMs(400); // let the stream connect before anything plays
-    }
-    ~MonitorRecording() { finish(); }
+// Waits until `done` holds, 10 s at most: a young server may stall a little.
+bool waitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i)
+        waitMs(10);
+    return done();
+}
 
-    std::vector<std::int16_t> finish() {
-        // The monitor's data may lag behind: wait until the file covers the time so far.
-        const QString path = dir_.filePath(QStringLiteral("monitor.raw"));
-        const qint64 wanted = (clock_.elapsed() - 500) * kRate / 1000 * 2;
-        for (int i = 0; i < 150 && QFileInfo(path).size() < wanted; ++i)
-            waitMs(10);
-        if (parec_.state() != QProcess::NotRunning) {
-            parec_.terminate();
-            parec_.waitForFinished(5000);
-        }
-        QFile file(path);
-        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        std::vector<std::int16_t> pcm(static_cast<std::size_t>(data.size()) / 2);
-        std::memcpy(pcm.data(), data.constData(), pcm.size() * 2);
-        return pcm;
-    }
-
-  private:
-    QTemporaryDir dir_;
-    QProcess parec_;
-    QElapsedTimer clock_;
-};
-
-// The 10 ms blocks of a recording whose level is clearly above silence.
-std::vector<int> loudBlocks(const std::vector<std::int16_t>& pcm) {
-    constexpr std::size_t block = kRate / 100;
-    std::vector<int> loud;
-    for (std::size_t s = 0; s + block <= pcm.size(); s += block) {
-        double e = 0;
-        for (std::size_t i = s; i < s + block; ++i)
-            e += double(pcm[i]) * pcm[i];
-        if (std::sqrt(e / block) > 300)
-            loud.push_back(int(s / block));
-    }
-    return loud;
+// Plays `pcm` to its end; false if it could not start or never finished.
+template <typename Pcm> bool playToEnd(AudioOutput& out, Pcm pcm, int rate, int channels = 1) {
+    bool finished = false;
+    const auto c = QObject::connect(&out, &AudioOutput::finished, [&] { finished = true; });
+    const bool played =
+        out.play(std::move(pcm), rate, channels) && waitFor([&] { return finished; });
+    QObject::disconnect(c);
+    return played;
 }
 
 std::vector<std::int16_t> tone(int ms, int rate) {
@@ -90,23 +55,45 @@ std::vector<std::int16_t> tone(int ms, int rate) {
     return pcm;
 }
 
-bool waitFinished(AudioOutput& out, int timeoutMs) {
-    QEventLoop loop;
-    bool done = false;
-    QObject::connect(&out, &AudioOutput::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done;
-}
-
-// Waits until `out` has played `ms` (or 10 s pass): a young server may stall a little.
-std::int64_t waitPlayed(AudioOutput& out, std::int64_t ms) {
-    for (int i = 0; i < 1000 && out.elapsedMs() < ms; ++i)
-        waitMs(10);
-    return out.elapsedMs();
+// Records the null sink's monitor as mono 16-bit PCM, into a file so that nothing
+// waits on a full pipe; gives the runs of loud 10 ms blocks heard, each as its first
+// and last block, where a run ends at 200 ms of quiet.
+std::vector<std::pair<int, int>> loudRuns(const std::function<void()>& play) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("monitor.raw"));
+    QProcess parec;
+    parec.start(QStringLiteral("parec"),
+                {QStringLiteral("--device=t.monitor"), QStringLiteral("--format=s16le"),
+                 QStringLiteral("--rate=%1").arg(kRate), QStringLiteral("--channels=1"),
+                 QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"), path});
+    parec.waitForStarted(5000);
+    QElapsedTimer clock;
+    clock.start();
+    waitMs(400); // let the stream connect before anything plays
+    play();
+    // The monitor's data may lag behind: wait until the file covers the time so far.
+    const qint64 wanted = (clock.elapsed() - 500) * kRate / 1000 * 2;
+    waitFor([&] { return QFileInfo(path).size() >= wanted; });
+    parec.terminate();
+    parec.waitForFinished(5000);
+    QFile file(path);
+    const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(data.size()) / 2);
+    std::memcpy(pcm.data(), data.constData(), pcm.size() * 2);
+    constexpr std::size_t block = kRate / 100;
+    std::vector<std::pair<int, int>> runs;
+    for (std::size_t s = 0; s + block <= pcm.size(); s += block) {
+        double e = 0;
+        for (std::size_t i = s; i < s + block; ++i)
+            e += double(pcm[i]) * pcm[i];
+        const int b = int(s / block);
+        if (std::sqrt(e / block) <= 300)
+            continue;
+        if (runs.empty() || b - runs.back().second > 20)
+            runs.emplace_back(b, b);
+        runs.back().second = b;
+    }
+    return runs;
 }
 
 // A server's first streams stall between buffers for a while; the tests start after
@@ -115,66 +102,60 @@ class AudioOutputTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         AudioOutput warmUp;
-        std::vector<std::int16_t> quiet(kRate * 3 / 2, 0);
-        if (warmUp.play(quiet, kRate))
-            waitFinished(warmUp, 10'000);
+        playToEnd(warmUp, std::vector<std::int16_t>(kRate * 3 / 2, 0), kRate);
     }
 };
 
 } // namespace
 
 // Speech's pauses are not stored: the output plays them as zeros, at their length. The
-// position advances with playback and never runs past the sound.
-TEST_F(AudioOutputTest, SoundAndSilencesAreHeardForTheirLength) {
+// position advances with playback and never runs past the sound; stereo plays at its
+// rate; stop cuts the sound at once.
+TEST_F(AudioOutputTest, SoundStereoAndSilencesAreHeardForTheirLengthAndStopCutsThem) {
     ASSERT_TRUE(AudioOutput::hasDevice());
     const std::vector<std::int16_t> beep = tone(400, kRate);
     SpeechAudio audio;
     audio.append(beep.data(), beep.size());
     audio.appendSilence(kRate);
     audio.append(beep.data(), beep.size());
-    MonitorRecording recording;
-    AudioOutput out;
-    ASSERT_TRUE(out.play(audio, kRate));
-    EXPECT_TRUE(out.isPlaying());
-    const std::int64_t early = waitPlayed(out, 300);
-    ASSERT_TRUE(waitFinished(out, 10'000));
-    EXPECT_FALSE(out.isPlaying());
-    EXPECT_GT(early, 0);
-    EXPECT_LT(early, out.elapsedMs());
-    EXPECT_GE(out.elapsedMs(), 1700);
-    EXPECT_LE(out.elapsedMs(), 1900);
-    waitMs(200);
-    const std::vector<int> loud = loudBlocks(recording.finish());
-    EXPECT_NEAR(double(loud.size()) * 10, 800, 200) << "two beeps, nothing between";
-    ASSERT_FALSE(loud.empty());
-    EXPECT_NEAR(double(loud.back() - loud.front() + 1) * 10, 1800, 150) << "beep, a second, beep";
-}
-
-TEST_F(AudioOutputTest, StopCutsTheSoundAndItPlaysAgainInStereo) {
-    MonitorRecording recording;
-    AudioOutput out;
-    ASSERT_TRUE(out.play(tone(4000, kRate), kRate));
-    const std::int64_t elapsedAtStop = waitPlayed(out, 500);
-    out.stop();
-    EXPECT_FALSE(out.isPlaying());
-    EXPECT_EQ(out.elapsedMs(), 0);
-    waitMs(800);
-    const auto cut = recording.finish();
-    const std::vector<int> loud = loudBlocks(cut);
-    ASSERT_GE(elapsedAtStop, 500);
-    EXPECT_GT(loud.size(), 30u);
-    EXPECT_LT(double(loud.size()) * 10, double(elapsedAtStop + 250)) << "of the 4000 ms tone";
-    ASSERT_FALSE(loud.empty());
-    EXPECT_LT(loud.back(), int(cut.size() / (kRate / 100)) - 50) << "the last half second is quiet";
-
-    MonitorRecording again;
     std::vector<std::int16_t> stereo;
     for (std::int16_t s : tone(600, 44100))
         stereo.insert(stereo.end(), {s, s});
-    ASSERT_TRUE(out.play(stereo, 44100, 2));
-    EXPECT_TRUE(waitFinished(out, 10000));
-    waitMs(200);
-    EXPECT_NEAR(double(loudBlocks(again.finish()).size()) * 10, 600, 250);
+    AudioOutput out;
+    std::int64_t early = 0, whole = 0, atStop = 0;
+    const auto runs = loudRuns([&] {
+        bool finished = false;
+        QObject::connect(&out, &AudioOutput::finished, [&] { finished = true; });
+        ASSERT_TRUE(out.play(audio, kRate));
+        EXPECT_TRUE(out.isPlaying());
+        waitFor([&] { return out.elapsedMs() >= 300; });
+        early = out.elapsedMs();
+        ASSERT_TRUE(waitFor([&] { return finished; }));
+        EXPECT_FALSE(out.isPlaying());
+        whole = out.elapsedMs();
+        waitMs(300);
+        EXPECT_TRUE(playToEnd(out, stereo, 44100, 2));
+        waitMs(300);
+        ASSERT_TRUE(out.play(tone(4000, kRate), kRate));
+        waitFor([&] { return out.elapsedMs() >= 500; });
+        atStop = out.elapsedMs();
+        out.stop();
+        EXPECT_FALSE(out.isPlaying());
+        EXPECT_EQ(out.elapsedMs(), 0);
+        waitMs(800);
+    });
+    EXPECT_GT(early, 0);
+    EXPECT_LT(early, whole);
+    EXPECT_GE(whole, 1700);
+    EXPECT_LE(whole, 1900);
+    ASSERT_GE(atStop, 500);
+    ASSERT_EQ(runs.size(), 4u) << "beep, beep, stereo, cut tone";
+    const auto ms = [&](std::size_t i) { return double(runs[i].second - runs[i].first + 1) * 10; };
+    EXPECT_NEAR(ms(0) + ms(1), 800, 200) << "two beeps, nothing between";
+    EXPECT_NEAR(double(runs[1].second - runs[0].first + 1) * 10, 1800, 150);
+    EXPECT_NEAR(ms(2), 600, 250);
+    EXPECT_GT(ms(3), 300);
+    EXPECT_LT(ms(3), double(atStop + 250)) << "of the 4000 ms tone";
     EXPECT_FALSE(out.play(SpeechAudio(), kRate)); // nothing to hear
 }
 
