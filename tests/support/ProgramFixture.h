@@ -21,21 +21,20 @@
 
 namespace parlavox::testing {
 
-struct ShownMessage {
-    QString prompt;
-    int style;
-};
-
 class ProgramTest : public ::testing::Test {
   protected:
+    // Also run again within a test for a fresh program.
     void SetUp() override {
         toolkit::ResetRuntime();
         recording = std::make_shared<Recording>();
         recording->animationNames = {"Wave", "Greet", "Think"};
+        dialogRequests.clear();
+        messages.clear();
+        quitStatus.reset();
         agentctl::SetControlFactory([this] {
-            auto control = std::make_unique<RecordingControl>(recording);
-            control_ = control.get();
-            return control;
+            auto made = std::make_unique<RecordingControl>(recording);
+            control = made.get();
+            return made;
         });
         toolkit::CommonDialog::SetPresenter(
             [this](const toolkit::CommonDialog::OpenRequest& request, QWidget*) {
@@ -47,11 +46,10 @@ class ProgramTest : public ::testing::Test {
             messages.push_back({prompt, style});
         };
         h.quit = [this](int status) { quitStatus = status; };
-        h.rnd = [this] {
-            if (randoms.empty())
-                return 0.0f; // picks nothing
-            const float r = randoms.front();
-            randoms.pop_front();
+        h.rnd = [this] { // 0 picks nothing
+            const float r = randoms.empty() ? 0.0f : randoms.front();
+            if (!randoms.empty())
+                randoms.pop_front();
             return r;
         };
         h.windowsDirectory = nullptr;
@@ -80,18 +78,19 @@ class ProgramTest : public ::testing::Test {
         recording->requests.clear();
     }
 
-    RecordingControl& control() { return *control_; }
     QStringList requests() const { return recording->requests; }
 
     std::shared_ptr<Recording> recording;
     QString chosenFile;
     std::vector<toolkit::CommonDialog::OpenRequest> dialogRequests;
-    std::vector<ShownMessage> messages;
+    struct Message {
+        QString prompt;
+        int style;
+    };
+    std::vector<Message> messages;
     std::optional<int> quitStatus;
     std::deque<float> randoms;
-
-  private:
-    RecordingControl* control_ = nullptr;
+    RecordingControl* control = nullptr;
 };
 
 } // namespace parlavox::testing

