@@ -25,16 +25,6 @@ TEST(EspeakToModel, MapsPhonemesAndNamesTheOneItDoesNotKnow) {
     }
 }
 
-// "Parlavox" and "zeedy" are in no dictionary; espeak-ng's rules read them.
-TEST(RecognizerGrammar, WordsMissingFromTheDictionaryGetGeneratedPronunciations) {
-    Recognizer r;
-    r.setGrammar(Grammar::build({{"A", "Sing"}, {"B", "Parlavox Zeedy"}}));
-    const auto& gen = r.generatedPronunciations();
-    ASSERT_EQ(gen.size(), 2u);
-    EXPECT_EQ(gen[0].first, "parlavox");
-    EXPECT_EQ(gen[1], (std::pair<std::string, std::string>{"zeedy", "Z IY D IY"}));
-}
-
 TEST(RecognizerGrammar, FailedPronunciationIsAnErrorNamingTheWord) {
     RecognizerOptions o;
     o.pronounce = [](const std::string&) { return Phones{"NOT_A_PHONE"}; };

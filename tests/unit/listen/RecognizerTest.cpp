@@ -61,15 +61,11 @@ TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
     Recognition r = rec.recognize(bye); // still works after an empty utterance
     ASSERT_TRUE(r.accepted) << r.heard;
     EXPECT_EQ(r.phrase->commandName, "BYE");
-    EXPECT_GT(r.frames, 0);
-    EXPECT_NEAR(r.audioSeconds, static_cast<double>(bye.size()) / 16000, 1e-9);
-
     r = rec.recognize(listentest::render("Open commands window", "en-us", 160));
     ASSERT_TRUE(r.accepted) << r.heard;
-    EXPECT_EQ(r.phrase->kind, Phrase::Kind::Global);
     EXPECT_EQ(r.phrase->action, GlobalAction::OpenCommandsWindow);
-
-    // A fresh recogniser: its noise normalisation follows what it has heard.
+    // Without SING, "Sing" is not taken for something else. A fresh recogniser: its noise
+    // normalisation follows what it has heard.
     Recognizer fresh;
     fresh.setGrammar(engineGrammar());
     const Samples sing = listentest::render("Sing", "en-us", 160);
@@ -79,7 +75,6 @@ TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
     fresh.setGrammar(Grammar::build(without, globalPhrases("Merlin")));
     r = fresh.recognize(sing);
     EXPECT_FALSE(r.accepted) << "taken for " << r.phrase->shown;
-
     // A word in no dictionary is said as espeak-ng's rules read it.
     rec.setGrammar(Grammar::build({{"HELLO", "Parlavox"}, {"SING", "Sing"}}));
     r = rec.recognize(listentest::render("Parlavox", "en-us", 160));
@@ -87,16 +82,21 @@ TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
     EXPECT_EQ(r.phrase->commandName, "HELLO");
 }
 
-TEST(Recognizer, FeedingInPiecesEqualsFeedingAtOnce) {
+// A second of steady room noise either side of the phrase is left out of what is
+// decoded, whether the audio comes at once or in pieces.
+TEST(Recognizer, RoomNoiseAroundThePhraseIsLeftOutFedAtOnceOrInPieces) {
     Recognizer rec;
     rec.setGrammar(engineGrammar());
-    const Samples s =
-        listentest::withNoise(listentest::render("Random animation", "en", 150), 20, 9);
-    Recognition whole = rec.recognize(s);
+    Samples s = listentest::render("Random animation", "en", 150);
+    s.insert(s.begin(), 16000, 0);
+    s.insert(s.end(), 16000, 0);
+    s = listentest::withNoise(s, 20, 9);
+    const Recognition whole = rec.recognize(s);
+    EXPECT_LT(whole.frames, int(s.size() / 160) - 150) << "of " << s.size() / 160;
     rec.begin();
     for (std::size_t i = 0; i < s.size(); i += 1600)
         rec.feed(std::span(s).subspan(i, std::min<std::size_t>(1600, s.size() - i)));
-    Recognition pieces = rec.finish();
+    const Recognition pieces = rec.finish();
     EXPECT_EQ(whole.accepted, pieces.accepted);
     EXPECT_EQ(whole.heard, pieces.heard);
     EXPECT_EQ(whole.frames, pieces.frames);

@@ -1,6 +1,8 @@
 #include "agent/listen/Wav.h"
 #include "agent/listen/ListenError.h"
 
+#include "Speech.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,39 +12,26 @@
 
 using namespace agent::listen;
 
-namespace {
-
-std::vector<std::int16_t> sine(double hz, int rate, double seconds, double amp) {
-    std::vector<std::int16_t> s(static_cast<std::size_t>(rate * seconds));
-    for (std::size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<std::int16_t>(amp * std::sin(2 * std::numbers::pi * hz * i / rate));
-    return s;
-}
-
-double rmsOf(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += static_cast<double>(s[i]) * s[i];
-    return std::sqrt(sum / static_cast<double>(to - from));
-}
-
-} // namespace
-
 // Resampled sines keep their length in time and their level; what the new rate cannot hold (10 kHz
 // at 16 kHz) is filtered out rather than folded down to 6 kHz.
 TEST(Resample, KeepsWhatFitsBelowNyquistAndFiltersTheRest) {
     const struct {
         double hz;
-        int from, to;
+        int from;
         double level; // RMS out; 0: filtered
-    } cases[] = {{1000, 22050, 16000, 10000 / std::sqrt(2.0)},
-                 {440, 8000, 16000, 10000 / std::sqrt(2.0)},
-                 {10000, 44100, 16000, 0}};
+    } cases[] = {{1000, 22050, 10000 / std::sqrt(2.0)},
+                 {440, 8000, 10000 / std::sqrt(2.0)},
+                 {10000, 44100, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hz);
-        const auto out = resample(sine(c.hz, c.from, 1.0, 10000), c.from, c.to);
+        listentest::Samples sine(static_cast<std::size_t>(c.from));
+        for (std::size_t i = 0; i < sine.size(); ++i)
+            sine[i] = static_cast<std::int16_t>(
+                10000 * std::sin(2 * std::numbers::pi * c.hz * double(i) / c.from));
+        const auto out = resample(sine, c.from, 16000);
         ASSERT_NEAR(static_cast<double>(out.size()), 16000, 2);
-        EXPECT_NEAR(rmsOf(out, 1000, 15000), c.level, c.level > 0 ? 150 : 300);
+        EXPECT_NEAR(listentest::rms({out.begin() + 1000, out.begin() + 15000}), c.level,
+                    c.level > 0 ? 150 : 300);
     }
 }
 
@@ -79,18 +68,8 @@ std::string wavFile(int tag, int bits, const std::string& data) {
 } // namespace
 
 TEST(Wav, ReadsRecordingFormatsAndNamesTheFileItRefuses) {
+    // Chunk sizes libsndfile went round in are fuzz/corpus/wav/2a69a0f6..., run by make test.
     const std::string halfFloat("\x00\x00\x00\x3f", 4), twoFloat("\x00\x00\x00\x40", 4);
-    // Found by fuzzing: given these bytes as they are, libsndfile never returns.
-    const std::string circling("\x52\x49\x46\x46\x4c\x00\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20"
-                               "\x10\x00\x00\x00\x01\x00\x01\x00\x70\x70\x70\x70\x70\x70\x70\x70"
-                               "\x70\x70\x70\x70\x4c\x49\x53\x54\x70\x70\x70\x70\x70\x70\x70\x70"
-                               "\xff\xff\xff\xff\x00\x00\x00\x02\xff\xff\xff\xff\xff\xff\xff\xff"
-                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
-                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
-                               "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
-                               "\xef\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x56\x45"
-                               "\x66\x6d\x74\x20\x10\x00\x00\x03\x00\x00\x01\x00\x20\x20\x45",
-                               143);
     struct Case {
         const char* what;
         std::string bytes;
@@ -101,7 +80,6 @@ TEST(Wav, ReadsRecordingFormatsAndNamesTheFileItRefuses) {
         {"float, past full scale clipped", wavFile(3, 32, halfFloat + twoFloat), {16384, 32767}},
         {"ADPCM is a character codec, not a recording's", wavFile(2, 4, "\x00\x00"), {}},
         {"no fmt chunk", "RIFF\x10\0\0\0WAVEjunk", {}},
-        {"chunk sizes libsndfile goes round in", circling, {}},
         {"not WAVE at all", "hello, world", {}},
     };
     auto path = std::filesystem::temp_directory_path() / "parlavox-listen-formats.wav";
