@@ -8,13 +8,6 @@
 using agent::view::ListeningTip;
 using State = ListeningTip::State;
 
-TEST(ListeningTipText, StatesNameTheCharacterOrSayTheCharacter) {
-    EXPECT_EQ(ListeningTip::textFor(State::Listening, "Merlin", {}), "-- Merlin is listening --");
-    EXPECT_EQ(ListeningTip::textFor(State::Listening, "", {}), "-- The character is listening --");
-    EXPECT_EQ(ListeningTip::textFor(State::Heard, "Merlin", "Sing"), "Heard \"Sing\"");
-    EXPECT_EQ(ListeningTip::textFor(State::Preparing, "Hanz", {}), "Hanz is preparing to listen");
-}
-
 // Centred below the character, above it where there is no room below, kept on screen.
 TEST(ListeningTipPosition, CentredBelowElseAboveAndKeptOnScreen) {
     const QRect screen(0, 0, 1024, 768);
@@ -48,10 +41,14 @@ TEST(ListeningTipWindow, ShowsStatesBesideTheCharacterFitsTheTextAndTakesNoFocus
     ASSERT_NE(label, nullptr);
     EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
     tip.showState(State::Heard, "Shut Up! & Quit");
+    EXPECT_EQ(tip.text(), "Heard \"Shut Up! & Quit\"");
     EXPECT_GE(tip.width(), QFontMetrics(label->font()).horizontalAdvance(tip.text()));
     tip.showState(State::NotListening);
     tip.setCharacterName("Orin"); // renaming updates the shown text
     EXPECT_EQ(tip.text(), "Orin is not listening");
+    tip.setCharacterName("");
+    tip.showState(State::Preparing);
+    EXPECT_EQ(tip.text(), "The character is preparing to listen");
 }
 
 TEST(ListeningTipWindow, PassingStatesHideLaterListeningStays) {

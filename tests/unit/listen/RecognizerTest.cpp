@@ -1,6 +1,6 @@
 // The recogniser on espeak-ng renderings: the six Voice texts must be recognised,
-// out-of-grammar sentences and noise rejected. The full sweep over voices, speeds
-// and noise, with its rates and decode time, is bench/ListenBench.
+// out-of-grammar sentences and noise rejected. The sweep over voices, speeds and
+// noise, with its rates and decode time, is bench/ListenBench.
 #include "agent/listen/Recognizer.h"
 #include "agent/listen/Grammar.h"
 #include "agent/listen/Phrases.h"
@@ -27,25 +27,16 @@ TEST(Recognizer, CommandsRecognisedOutOfGrammarAndNoiseRejected) {
     int missed = 0;
     unsigned seed = 1;
     for (const char* voice : {"en-us", "en+f3"})
-        for (double snr : {-1.0, 20.0}) // -1: clean
-            for (const auto& c : kCommands) {
-                Samples s = listentest::render(c.voice, voice, 160);
-                if (snr >= 0)
-                    s = listentest::withNoise(s, snr, seed++);
-                const Recognition r = rec.recognize(s);
-                if (r.accepted) {
-                    EXPECT_EQ(r.phrase->commandName, c.name)
-                        << voice << " " << snr << " \"" << c.voice << "\"";
-                }
-                missed += r.accepted ? 0 : 1;
-            }
-    EXPECT_LE(missed, 3) << "of 24";
-    int accepted = 0;
-    for (const char* text : {"What time is it", "Open the window please", "Turn off the lights",
-                             "How is the weather today", "Banana elephant purple",
-                             "Send a message to my brother", "Hello", "Singing in the rain"})
-        accepted += rec.recognize(listentest::render(text, "en-us", 160)).accepted ? 1 : 0;
-    EXPECT_LE(accepted, 1) << "of 8 out-of-grammar sentences";
+        for (const auto& c : kCommands) {
+            const Recognition r = rec.recognize(
+                listentest::withNoise(listentest::render(c.voice, voice, 160), 20, seed++));
+            EXPECT_TRUE(!r.accepted || r.phrase->commandName == c.name) << voice << c.voice;
+            missed += r.accepted ? 0 : 1;
+        }
+    EXPECT_LE(missed, 2) << "of 12";
+    for (const char* text : {"What time is it", "Open the window please", "Banana elephant purple",
+                             "Send a message to my brother", "Singing in the rain"})
+        EXPECT_FALSE(rec.recognize(listentest::render(text, "en-us", 160)).accepted) << text;
     for (const Samples& noise :
          {listentest::whiteNoise(1.5, -20, 12), listentest::brownNoise(1.5, -15, 14),
           listentest::hum(1.5, -25), Samples(24000, 0)})

@@ -85,25 +85,27 @@ Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
     return out;
 }
 
-Samples whiteNoise(double seconds, double dbfs, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> g(0.0, 1.0);
-    std::vector<double> v(static_cast<std::size_t>(seconds * 16000));
-    for (auto& x : v)
-        x = g(rng);
-    return scaledTo(std::move(v), dbfs);
-}
+namespace {
 
-Samples brownNoise(double seconds, double dbfs, unsigned seed) {
+// Gaussian noise through a leaky integrator: white at 0, a 1/f^2 rumble near 1.
+Samples noise(double seconds, double dbfs, unsigned seed, double leak) {
     std::mt19937 rng(seed);
     std::normal_distribution<double> g(0.0, 1.0);
     std::vector<double> v(static_cast<std::size_t>(seconds * 16000));
     double acc = 0;
-    for (auto& x : v) {
-        acc = 0.995 * acc + g(rng); // leaky integrator: a 1/f^2 rumble
-        x = acc;
-    }
+    for (auto& x : v)
+        x = acc = leak * acc + g(rng);
     return scaledTo(std::move(v), dbfs);
+}
+
+} // namespace
+
+Samples whiteNoise(double seconds, double dbfs, unsigned seed) {
+    return noise(seconds, dbfs, seed, 0);
+}
+
+Samples brownNoise(double seconds, double dbfs, unsigned seed) {
+    return noise(seconds, dbfs, seed, 0.995);
 }
 
 Samples hum(double seconds, double dbfs) {
