@@ -59,11 +59,8 @@ TEST(Grammar, WordsAndJsgfFollowThePhrases) {
     Grammar g = Grammar::build({{"A", "Say It"}, {"B", "Change What to be Said"}, {"C", "Sing"}});
     EXPECT_EQ(g.words(), (std::vector<std::string>{"say", "it", "change", "what", "to", "be",
                                                    "said", "sing"}));
-    const std::string j = g.jsgf();
-    EXPECT_EQ(j.rfind("#JSGF V1.0;", 0), 0u);
-    EXPECT_NE(j.find("public <phrase> = say it\n    | change what to be said\n    | sing;"),
-              std::string::npos)
-        << j;
+    EXPECT_NE(g.jsgf().find("public <phrase> = say it\n    | change what to be said\n    | sing;"),
+              std::string::npos);
     EXPECT_NE(g, Grammar::build({{"A", "Say It"}}));
     EXPECT_EQ(g, Grammar::build({{"A", "Say It"}, {"B", "Change What to be Said"}, {"C", "Sing"}}));
     EXPECT_TRUE(Grammar().empty());
