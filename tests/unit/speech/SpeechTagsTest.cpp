@@ -1,7 +1,6 @@
 // The tag parser: every tag, case, adjacency, \Map\, malformed and unknown tags.
 
 #include "agent/speech/SpeechTags.h"
-#include "agent/speech/SpeechLog.h"
 
 #include <QStringList>
 
@@ -85,22 +84,4 @@ TEST(SpeechTags, ParsesTagsCaseAdjacencyMapValuesAndDropsTheMalformed) {
         EXPECT_EQ(parsed.droppedTags, c.dropped) << "input: " << c.input;
     }
     EXPECT_EQ(parseSpeechTags(R"(Pay \Map="ten dollars"="$10"\ now)").displayText(), "Pay $10 now");
-}
-
-TEST(SpeechTags, DroppedTagsAreLoggedOnlyWhenTheCategoryIsOn) {
-    static QStringList messages;
-    messages.clear();
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
-            messages << QString::fromUtf8(context.category) + QStringLiteral(": ") + m;
-        });
-    parseSpeechTags(QStringLiteral(R"(\Bogus\quiet)"));
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
-    QLoggingCategory::setFilterRules(QStringLiteral("agent.speech=true"));
-    parseSpeechTags(QStringLiteral(R"(\Bogus\loud)"));
-    QLoggingCategory::setFilterRules(QString());
-    qInstallMessageHandler(previous);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("agent.speech: ")));
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("Bogus")));
 }
