@@ -42,7 +42,7 @@ inline format::Animation animation(const QString& name, std::vector<format::Fram
     return a;
 }
 
-inline std::shared_ptr<format::Character> makeCharacter(bool withStates = true) {
+inline std::shared_ptr<format::Character> makeCharacter() {
     auto c = std::make_shared<format::Character>();
     c->width = 8;
     c->height = 8;
@@ -80,19 +80,17 @@ inline std::shared_ptr<format::Character> makeCharacter(bool withStates = true) 
         animation("Idle3", {frame(10)}),
         animation("Beep", {frame(10, {}, -1, false, 0)}),
     };
-    if (withStates)
-        c->states = {{"Showing", {"Show"}},       {"Hiding", {"Hide"}},
-                     {"Speaking", {"Talk"}},      {"IdlingLevel1", {"Idle1"}},
-                     {"IdlingLevel2", {"Idle2"}}, {"IdlingLevel3", {"Idle3"}}};
+    c->states = {{"Showing", {"Show"}},       {"Hiding", {"Hide"}},
+                 {"Speaking", {"Talk"}},      {"IdlingLevel1", {"Idle1"}},
+                 {"IdlingLevel2", {"Idle2"}}, {"IdlingLevel3", {"Idle3"}}};
     return c;
 }
 
 // Answers every request at once with a fixed timeline: two words, three mouths.
 class InstantSynthesizer : public Synthesizer {
   public:
-    void synthesize(std::uint64_t id, const QString& text, const VoiceDefaults& voice) override {
+    void synthesize(std::uint64_t id, const QString& text, const VoiceDefaults&) override {
         requests << text;
-        lastVoice = voice;
         auto u = std::make_shared<Utterance>();
         u->displayText = QStringLiteral("Hello there");
         u->words = {{0, 0, 5}, {300, 6, 5}};
@@ -106,7 +104,6 @@ class InstantSynthesizer : public Synthesizer {
     void cancel(std::uint64_t id) override { cancelled.push_back(id); }
     QStringList requests;
     std::vector<std::uint64_t> cancelled;
-    VoiceDefaults lastVoice;
     std::int64_t durationMs = 500;
 };
 
