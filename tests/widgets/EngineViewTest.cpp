@@ -134,14 +134,17 @@ class ServiceTest : public ::testing::Test {
     QString path;
 };
 
-TEST_F(ServiceTest, LoadsAFileAndReportsMenuChoices) {
-    view::AgentService service(std::make_unique<InstantSynthesizer>());
-    service.load("Merlin", path);
-    engine::CharacterAgent* agent = service.character("merlin");
+// The character reports menu choices, and comes back where the user left it.
+TEST_F(ServiceTest, LoadsAFileReportsMenuChoicesAndKeepsItsPlace) {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "parlavox", "character-engine")
+        .remove("places");
+    auto service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    engine::CharacterAgent* agent = service->character("merlin");
     ASSERT_NE(agent, nullptr);
     EXPECT_EQ(agent->animationNames().size(), 13);
     agent->addCommand("SING", "Sing", "Sing");
-    QSignalSpy commands(&service, &view::AgentService::command);
+    QSignalSpy commands(service.get(), &view::AgentService::command);
     // Choose the first entry as soon as the menu is up.
     QTimer::singleShot(50, [] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
@@ -149,10 +152,23 @@ TEST_F(ServiceTest, LoadsAFileAndReportsMenuChoices) {
             QTest::keyClick(menu, Qt::Key_Return);
         }
     });
-    emit service.window("Merlin")->menuRequested(QPoint(10, 10));
+    emit service->window("Merlin")->menuRequested(QPoint(10, 10));
     ASSERT_EQ(commands.count(), 1);
     EXPECT_EQ(commands[0][0].toString(), "Merlin");
     EXPECT_EQ(commands[0][1].toString(), "SING");
+
+    const QPoint first = service->window("Merlin")->pos();
+    agent->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service->window("Merlin")->isVisible(); }));
+    service->window("Merlin")->move(first - QPoint(100, 50));
+    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    EXPECT_EQ(service->window("Merlin")->pos(), first - QPoint(100, 50));
+    // Left on a screen that is gone: back on the one that is there.
+    view::savePlace(makeCharacter()->guid.toString(), QPoint(-5000, 40));
+    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
+    service->load("Merlin", path);
+    EXPECT_EQ(service->window("Merlin")->pos(), QPoint(0, 40));
 }
 
 TEST_F(ServiceTest, ALoadFailureNamesTheFileAndLoadsNothing) {
@@ -165,25 +181,6 @@ TEST_F(ServiceTest, ALoadFailureNamesTheFileAndLoadsNothing) {
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(missing)) << e.what();
     }
     EXPECT_EQ(service.character("Merlin"), nullptr);
-}
-
-TEST_F(ServiceTest, ACharacterComesBackWhereTheUserLeftIt) {
-    QSettings(QSettings::IniFormat, QSettings::UserScope, "parlavox", "character-engine")
-        .remove("places");
-    auto service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
-    service->load("Merlin", path);
-    const QPoint first = service->window("Merlin")->pos();
-    service->character("Merlin")->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return service->window("Merlin")->isVisible(); }));
-    service->window("Merlin")->move(first - QPoint(100, 50));
-    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
-    service->load("Merlin", path);
-    EXPECT_EQ(service->window("Merlin")->pos(), first - QPoint(100, 50));
-    // Left on a screen that is gone: back on the one that is there.
-    view::savePlace(makeCharacter()->guid.toString(), QPoint(-5000, 40));
-    service = std::make_unique<view::AgentService>(std::make_unique<InstantSynthesizer>());
-    service->load("Merlin", path);
-    EXPECT_EQ(service->window("Merlin")->pos(), QPoint(0, 40));
 }
 
 TEST(PlacesTest, OnTheScreensWhereLeftElseTheLeastMoveOntoTheBestScreen) {

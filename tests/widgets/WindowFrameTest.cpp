@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace parlavox::testing {
@@ -20,27 +21,29 @@ xcb_connection_t* connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
 xcb_atom_t atom(const char* name) {
     xcb_connection_t* c = connection();
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(r);
-    return a;
+    Reply<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name),
+                              nullptr),
+        &std::free);
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+// A property's 32-bit values.
 std::vector<std::uint32_t> property(const QWidget& w, const char* name) {
     xcb_connection_t* c = connection();
-    xcb_get_property_reply_t* r = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, xcb_window_t(w.winId()), atom(name), XCB_ATOM_ANY, 0, 64),
-        nullptr);
-    std::vector<std::uint32_t> v;
-    if (r && r->format == 32) {
-        const auto* p = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
-        v.assign(p, p + xcb_get_property_value_length(r) / 4);
-    }
-    std::free(r);
-    return v;
+    Reply<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(
+            c, xcb_get_property(c, 0, xcb_window_t(w.winId()), atom(name), XCB_ATOM_ANY, 0, 64),
+            nullptr),
+        &std::free);
+    if (!r || r->format != 32)
+        return {};
+    const auto* p = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+    return {p, p + xcb_get_property_value_length(r.get()) / 4};
 }
 
 class WindowFrameTest : public ProgramTest {
