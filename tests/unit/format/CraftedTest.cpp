@@ -1,7 +1,8 @@
 // Files made to hurt, written here byte by byte: an image that cannot be
 // decoded, table entries that all share one block, region rectangles at the
-// ends of the integer range, frames that draw far too much. None may end the
-// program, take unbounded memory or time, or reach Qt unchecked.
+// ends of the integer range, frames that draw far too much, sounds in codecs a
+// character never uses. None may end the program, take unbounded memory or
+// time, or reach Qt unchecked.
 
 #include "TestData.h"
 
@@ -9,8 +10,13 @@
 #include "agent/format/Limits.h"
 #include "agent/format/Writer.h"
 
+#include <QTemporaryDir>
+
+#include <sndfile.h>
+
 #include <array>
 #include <climits>
+#include <cmath>
 
 using namespace agent::format;
 using testdata::get;
@@ -245,4 +251,59 @@ TEST(Crafted, WhatOneFrameDrawsIsBounded) {
     put(bytes, get(bytes, 4) + 30, 2048, 2);
     EXPECT_MENTIONS(testdata::errorOf([&] { Character::fromBytes(bytes, "wide.acs"); }),
                     "frame size 4096x2048 is implausibly large");
+}
+
+namespace {
+// One second of a tone in `format`, written by libsndfile.
+QByteArray encoded(int format) {
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(QStringLiteral("sound")).toLocal8Bit();
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* f = sf_open(path.constData(), SFM_WRITE, &info);
+    if (!f)
+        return {};
+    std::vector<short> tone(8000);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = short(8000 * std::sin(double(i) * 0.3));
+    sf_writef_short(f, tone.data(), sf_count_t(tone.size()));
+    sf_close(f);
+    return testdata::readFile(QString::fromLocal8Bit(path));
+}
+} // namespace
+
+TEST(Crafted, SoundsDecodeInTheCodecsCharactersUseAndNoOthers) {
+    const struct {
+        const char* name;
+        int format;
+        bool used;
+    } cases[] = {
+        {"PCM 8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, true},
+        {"ADPCM", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, true},
+        {"mu-law", SF_FORMAT_WAV | SF_FORMAT_ULAW, true},
+        {"IMA ADPCM", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, true},
+        {"GSM 6.10", SF_FORMAT_WAV | SF_FORMAT_GSM610, true},
+        {"float WAVE", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+        {"extensible WAVE", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, false},
+        {"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = encoded(c.format);
+        ASSERT_FALSE(bytes.isEmpty()) << "libsndfile cannot write it";
+        const DecodedSound tolerant = decodeSoundTolerant(bytes);
+        if (c.used) {
+            const std::size_t frames = decodeSound(bytes).frameCount();
+            EXPECT_GE(frames, 8000u);
+            EXPECT_LE(frames, 8000u + 1024u);
+            EXPECT_EQ(tolerant.pcm.frameCount(), frames);
+            EXPECT_TRUE(tolerant.repairs.isEmpty()) << qPrintable(tolerant.repairs.join('\n'));
+        } else {
+            EXPECT_THROW(decodeSound(bytes), FormatError);
+            EXPECT_TRUE(tolerant.pcm.samples.empty());
+            EXPECT_TRUE(tolerant.repairs.join('\n').contains(QLatin1String("nothing decodable")));
+        }
+    }
 }
