@@ -74,7 +74,7 @@ class CharacterAgent : public QObject {
     void balloonChanged();
     void soundRequested(int soundIndex);
     void speechStarted(std::shared_ptr<const agent::engine::Utterance> utterance);
-    void speechStopped();
+    void speechStopped(); // cut short: its sound must fall silent now
     void bookmarkReached(int id);
     void commandsChanged();
 

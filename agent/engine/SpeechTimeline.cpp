@@ -103,7 +103,6 @@ void SpeechTimeline::advance(std::int64_t now) {
         mouth_.reset();
         utterance_.reset();
         balloon_.finish(now);
-        emit stopped();
         emit finished();
     }
     if (moved || ended)

@@ -54,8 +54,11 @@ class SpeechTimeline : public QObject {
     void voiceArrived(); // the utterance awaited
     void started(std::shared_ptr<const agent::engine::Utterance> utterance);
     void bookmarkReached(int id);
-    void stopped();  // speech that was under way is over or cut short
-    void finished(); // after stopped(): it was said to the end
+    // Speech under way was cut short: its sound must fall silent now. Speech
+    // said to the end sends finished() alone, so its sound plays out even
+    // when the sound server started it late.
+    void stopped();
+    void finished();
     void mouthMoved();
     void balloonChanged();
 

@@ -60,7 +60,7 @@ TEST_F(EngineTest, SpeechWaitsForAMouthFrameAndStopAllSilencesIt) {
     agent->dismissBalloon();
     EXPECT_TRUE(agent->balloon().visible) << "not while it speaks";
     settle();
-    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(stopped.count(), 0) << "said to the end, its sound plays out";
     agent->dismissBalloon();
     EXPECT_FALSE(agent->balloon().visible) << "once it lingers";
     agent->speak("one");
@@ -68,7 +68,7 @@ TEST_F(EngineTest, SpeechWaitsForAMouthFrameAndStopAllSilencesIt) {
     clock.advanceBy(10);
     agent->stopAll();
     EXPECT_EQ(started.count(), 2);
-    EXPECT_EQ(stopped.count(), 2);
+    EXPECT_EQ(stopped.count(), 1);
     EXPECT_FALSE(agent->balloon().visible || agent->busy());
     EXPECT_EQ(synth.requests.size(), 2) << "the second was dropped before it started";
     EXPECT_EQ(synth.cancelled, std::vector<std::uint64_t>{2});
