@@ -372,6 +372,8 @@ struct Tally {
 };
 
 std::string cell(const Tally& t) {
+    if (t.in == 0 && t.out == 0)
+        return "     -      -   -"; // a condition left out with --conditions
     char buf[64];
     std::snprintf(buf, sizeof buf, "%5.1f%% %5.1f%% %3d", t.recall(), t.falseAcceptRate(), t.wrong);
     return buf;
