@@ -50,7 +50,9 @@ solid_point() {
 # on one frame and clicked on a later one, which may have a hole there; a
 # person would simply click again.
 menu_on_character() {
-    for _ in 1 2 3; do
+    # A thin, moving character (the swan's line art) may have moved off the
+    # point found a moment ago: look again and retry.
+    for _ in 1 2 3 4 5 6 7 8; do
         solid_point
         open_menu "$PX" "$PY" && return 0
     done
