@@ -28,31 +28,34 @@ start() {
 # Non-black pixels in a rectangle of the last screenshot.
 lit() { convert "$work/screen.png" -crop "$1" +repage -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
 # Prints x y, within rectangle $2 of picture $1, of the pixel not of the
-# screen's colour (black unless BACKGROUND says) with the most such neighbours.
+# screen's colour (black unless BACKGROUND says) with the most such pixels in
+# the 7x7 square around it. With a picture $3, the pixel and its neighbours must
+# be drawn in both: a part of the character that stood still between them.
 densest() {
-    convert "$1" -crop "$2" +repage txt:- |
-        awk -F'[,: ]+' -v bg="${BACKGROUND:-#000000}" 'NR > 1 && index($0, bg) == 0 { x[n] = $1; y[n] = $2; n++ }
-            END { best = -1
-                  for (i = 0; i < n; i++) { c = 0
-                      for (j = 0; j < n; j++) if ((x[i]-x[j])^2 <= 9 && (y[i]-y[j])^2 <= 9) c++
-                      if (c > best) { best = c; bx = x[i]; by = y[i] } }
-                  print bx, by }'
+    local bg=${BACKGROUND:-#000000} pictures=("$1")
+    [ -n "${3:-}" ] && pictures+=("$3")
+    local mask=(-crop "$2" +repage -fill white +opaque "$bg" -fill black -opaque "$bg" -colorspace gray)
+    [ ${#pictures[@]} = 2 ] && mask+=(-compose multiply -composite)
+    convert "${pictures[@]}" "${mask[@]}" \( +clone -statistic mean 7x7 \) -compose multiply -composite \
+        -depth 16 txt:- | awk -F'[,:( ]+' 'NR > 1 && $3 > best { best = $3; bx = $1; by = $2 } END { print bx, by }'
 }
 # Sets PX, PY to a point of the character that is solid now, since an
-# invisible man is mostly holes and a click on a hole falls through to the desktop.
+# invisible man is mostly holes and a click on a hole falls through to the
+# desktop. Idling characters move: the point is taken from what stood still
+# between two screenshots, clicked at once after the second.
 solid_point() {
     screenshot
-    read -r PX PY < <(densest "$work/screen.png" "${WIDTH}x${HEIGHT}+${X}+${Y}")
+    mv "$work/screen.png" "$work/earlier.png"
+    sleep 0.2
+    screenshot
+    read -r PX PY < <(densest "$work/screen.png" "${WIDTH}x${HEIGHT}+${X}+${Y}" "$work/earlier.png")
     [ -n "${PY:-}" ] || fail "nothing of the character is on screen at ${X},${Y}"
     PX=$((X + PX)) PY=$((Y + PY))
 }
-# Opens the pop-up menu on a solid point of the character. The point is found
-# on one frame and clicked on a later one, which may have a hole there; a
-# person would simply click again.
+# Opens the pop-up menu on a solid point of the character. A part that stood
+# still may still move before the click lands; a person would click again.
 menu_on_character() {
-    # A thin, moving character (the swan's line art) may have moved off the
-    # point found a moment ago: look again and retry.
-    for _ in 1 2 3 4 5 6 7 8; do
+    for _ in 1 2 3 4; do
         solid_point
         open_menu "$PX" "$PY" && return 0
     done
