@@ -1,7 +1,7 @@
 // Characters of the older generation (compound documents): each sample loads
 // into the common model, decodes whole and survives the writer unchanged (the
 // engine plays the model, whichever generation it came from); damage is refused
-// naming the stream and the offset.
+// naming the stream and the offset (random damage is the older fuzz target's).
 
 #include "TestData.h"
 
@@ -30,39 +30,21 @@ TEST(OlderFile, LoadsAndConverts) {
     }
 }
 
-// Damage written into MIKU.ACS's streams where they lie in the container.
+// Damage written into MIKU.ACS's char.acf stream where it lies in the container:
+// a wrong signature, and compressed data said to run past the stream's end.
 TEST(OlderDamage, IsRefusedNamingTheStreamAndOffset) {
     SKIP_WITHOUT_SHARED("MIKU.ACS");
     const QByteArray miku = testdata::readFile(testdata::shared("MIKU.ACS"));
     const qsizetype charAcf = miku.indexOf(QByteArray("\xC1\xAB\xCD\xAB", 4));
-    // anim1.aaf: versions 31.1, then the checksum char.acf gives it.
-    const qsizetype anim1 = miku.indexOf(QByteArray("\x1F\x00\x01\x00\x7B\x1B\x1A\xF0", 8));
-    const qsizetype name = miku.indexOf(QByteArray("c\0h\0a\0r\0.\0a\0c\0f\0", 16));
     ASSERT_GT(charAcf, 0);
-    ASSERT_GT(anim1, 0);
-    ASSERT_GT(name, 0);
-    const struct {
-        qsizetype at;
-        std::uint32_t value;
-        int bytes;
-        const char* message;
-    } cases[] = {
-        {charAcf, 0xABCDABC2, 4, "stream 'char.acf': header at offset 0x0: signature 0xabcdabc2"},
-        {charAcf + 8, 0xFFFF, 4,
-         "stream 'char.acf': header at offset 0xc: compressed data needs 65535"},
-        {name, 'x', 1, "the compound document has no stream 'char.acf'"},
-        {anim1 + 9, 0x7FFFFFFF, 4,
-         "stream 'anim1.aaf': animation header at offset 0x9: 2147483647"},
-        {0, 0, 4, "MIKU.ACS: not a character file"},
+    const std::tuple<qsizetype, std::uint32_t, const char*> cases[] = {
+        {0, 0xABCDABC2, "stream 'char.acf': header at offset 0x0: signature 0xabcdabc2"},
+        {8, 0xFFFF, "stream 'char.acf': header at offset 0xc: compressed data needs 65535 bytes"},
     };
-    for (const auto& k : cases) {
+    for (const auto& [at, value, message] : cases) {
         QByteArray bytes = miku;
-        testdata::put(bytes, k.at, k.value, k.bytes);
-        try {
-            Character::fromBytes(bytes, QStringLiteral("MIKU.ACS"));
-            ADD_FAILURE() << "loaded: " << k.message;
-        } catch (const FormatError& e) {
-            EXPECT_NE(std::string(e.what()).find(k.message), std::string::npos) << e.what();
-        }
+        testdata::put(bytes, charAcf + at, value);
+        EXPECT_MENTIONS(testdata::errorOf([&] { Character::fromBytes(bytes, "MIKU.ACS"); }),
+                        std::string("MIKU.ACS: ") + message);
     }
 }
