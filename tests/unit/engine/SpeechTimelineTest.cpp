@@ -85,21 +85,8 @@ TEST_F(SpeechTimelineTest, WaitsForTheVoiceAndDropsAnswersNoLongerAwaited) {
     EXPECT_EQ(timeline.state(), State::Ready);
     EXPECT_EQ(arrived.count(), 1);
     EXPECT_FALSE(SpeechTimeline(nullptr, balloon).request("Hi", {})) << "nothing to say it with";
-}
-
-TEST(SpeechVoice, IsTheCharactersOwnAtTheUsersSpeed) {
-    const auto voice = [](std::uint32_t speed, bool extra, std::uint16_t gender, int percent) {
-        agent::format::Character c;
-        if (speed)
-            c.voice = agent::format::VoiceInfo{{}, {}, speed, 120, extra, 0x407, {}, gender, 0, {}};
-        Options options;
-        options.speechSpeedPercent = percent;
-        const VoiceDefaults v = voiceFor(c, options);
-        return QString::asprintf("%d %d %u %d", v.speedWpm, v.pitchHz, v.langId, v.gender);
-    };
-    EXPECT_EQ(voice(0, false, 0, 100), "150 110 0 2") << "no voice: the defaults";
-    EXPECT_EQ(voice(160, true, kGenderFemale, 50), "80 120 1031 1") << "German, female, half speed";
-    EXPECT_EQ(voice(160, false, kGenderNeutral, 100), "160 120 0 2")
-        << "no language without the extra data; a neutral voice keeps the default gender";
-    EXPECT_EQ(voice(1, true, kGenderMale, 10), "1 120 1031 2") << "never slower than 1 wpm";
+    // The character's own voice at the user's speed. (The font is named because GCC 12
+    // warns of a left-out member that has no default.)
+    character->voice->speed = 160;
+    EXPECT_EQ(voiceFor(*character, {.balloonFont = {}, .speechSpeedPercent = 50}).speedWpm, 80);
 }
