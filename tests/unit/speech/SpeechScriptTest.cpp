@@ -139,11 +139,3 @@ TEST(SpeechScript, LstRepeatsTheLastStatementWithItsTags) {
     QString none;
     EXPECT_TRUE(statementToSay(QStringLiteral(R"(\lst\)"), none).items.empty());
 }
-
-TEST(Voices, PitchTableInvertsWithinAFewPercent) {
-    for (int hz = 70; hz <= 300; hz += 5) {
-        const VoiceVariant v = variantForPitch(hz, 1);
-        const double got = measuredPitchHz(v, pitchSetting(v, hz));
-        EXPECT_NEAR(got / hz, 1.0, 0.03) << hz << " Hz";
-    }
-}
