@@ -10,19 +10,10 @@
 
 using agent::listen::Listener;
 
-namespace {
-
-// Waits (with a generous ceiling) for the recogniser to load.
-bool waitUntilReady(Listener& l) {
-    QSignalSpy spy(&l, &Listener::stateChanged);
-    return l.state() != Listener::State::Preparing || spy.wait(60000);
-}
-
-} // namespace
-
 TEST(ListenerWithoutMicrophone, ReportsNoMicrophoneAndStartChangesNothingElse) {
     Listener l;
-    ASSERT_TRUE(waitUntilReady(l));
+    QSignalSpy ready(&l, &Listener::stateChanged); // the recogniser loads first
+    ASSERT_TRUE(l.state() != Listener::State::Preparing || ready.wait(60000));
     EXPECT_FALSE(Listener::microphoneAvailable());
     EXPECT_EQ(l.state(), Listener::State::NoMicrophone);
     QSignalSpy states(&l, &Listener::stateChanged);
@@ -34,21 +25,7 @@ TEST(ListenerWithoutMicrophone, ReportsNoMicrophoneAndStartChangesNothingElse) {
     l.stop();
     QCoreApplication::processEvents();
     EXPECT_EQ(l.state(), Listener::State::NoMicrophone);
-    EXPECT_EQ(results.count(), 0);
-    EXPECT_EQ(failures.count(), 0);
-}
-
-TEST(ListenerWithoutModel, ReportsUnavailableWithTheReason) {
-    agent::listen::RecognizerOptions o;
-    o.modelDir = "/nonexistent/model";
-    Listener l(o);
-    QSignalSpy failures(&l, &Listener::failed);
-    ASSERT_TRUE(waitUntilReady(l));
-    EXPECT_EQ(l.state(), Listener::State::Unavailable);
-    ASSERT_EQ(failures.count(), 1);
-    EXPECT_TRUE(failures.at(0).at(0).toString().contains("/nonexistent/model"));
-    l.start(); // harmless
-    EXPECT_EQ(l.state(), Listener::State::Unavailable);
+    EXPECT_EQ(results.count() + failures.count(), 0);
 }
 
 int main(int argc, char** argv) {
