@@ -73,28 +73,22 @@ TEST(Compositor, MouthOverlayGoesOverOrReplacesTheTopImage) {
     Character c = makeCharacter();
     const auto body = add(c, 2, 1, {1, 1});
     const auto head = add(c, 2, 1, {2, 2});
-    const auto mouth = add(c, 1, 1, {3});
+    const auto mouth = std::uint16_t(add(c, 1, 1, {3}));
     Frame f;
     f.images = {{head, 0, 0}, {body, 2, 0}};
-    MouthOverlay over;
-    over.type = MouthType::Wide2;
-    over.image = std::uint16_t(mouth);
-    over.x = 1;
-    MouthOverlay replace = over;
-    replace.type = MouthType::Narrow;
-    replace.replaceTopImage = true;
-    f.overlays = {over, replace};
-
+    // type, replaces the top image, image, unknown, x, y, width, height, region
+    f.overlays = {{MouthType::Wide2, false, mouth, 0, 1, 0, 0, 0, {}},
+                  {MouthType::Narrow, true, mouth, 0, 1, 0, 0, 0, {}}};
+    const auto row = [](const QImage& img) {
+        return std::vector{img.pixel(0, 0), img.pixel(1, 0), img.pixel(2, 0)};
+    };
     const QImage plain = composeFrame(c, f);
-    EXPECT_EQ(plain.pixel(1, 0), colour(2));
-    const QImage wide = composeFrame(c, f, MouthType::Wide2);
-    EXPECT_EQ(wide.pixel(0, 0), colour(2));
-    EXPECT_EQ(wide.pixel(1, 0), colour(3));
-    EXPECT_EQ(wide.pixel(2, 0), colour(1));
-    const QImage narrow = composeFrame(c, f, MouthType::Narrow);
-    EXPECT_EQ(qAlpha(narrow.pixel(0, 0)), 0); // the head is gone
-    EXPECT_EQ(narrow.pixel(1, 0), colour(3));
-    EXPECT_EQ(narrow.pixel(2, 0), colour(1));
+    EXPECT_EQ(row(plain), (std::vector{colour(2), colour(2), colour(1)}));
+    EXPECT_EQ(row(composeFrame(c, f, MouthType::Wide2)),
+              (std::vector{colour(2), colour(3), colour(1)}));
+    // Narrow replaces the head: its place is clear.
+    EXPECT_EQ(row(composeFrame(c, f, MouthType::Narrow)),
+              (std::vector{qRgba(0, 0, 0, 0), colour(3), colour(1)}));
     // A type the frame lacks draws the frame as it is.
     EXPECT_EQ(composeFrame(c, f, MouthType::Closed), plain);
     EXPECT_TRUE(same(frameShape(c, f, MouthType::Narrow), QRegion(1, 0, 3, 1)));
@@ -110,8 +104,6 @@ TEST(Compositor, ShapeComesFromRegionDataWhenPresentElseFromPixels) {
         same(frameShape(c, f), QRegion(1, 1, 1, 1) + QRegion(3, 1, 1, 2) + QRegion(4, 3, 1, 1)));
     const QImage img = indexedImage(c, a);
     ASSERT_EQ(img.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(img.pixelIndex(0, 0), 1);
-    EXPECT_EQ(img.pixelIndex(1, 0), T);
-    EXPECT_EQ(img.color(1), colour(1));
-    EXPECT_EQ(qAlpha(img.color(T)), 0);
+    EXPECT_EQ(std::tuple(img.pixelIndex(0, 0), img.pixelIndex(1, 0), img.color(1), img.color(T)),
+              std::tuple(1, int(T), colour(1), qRgba(0, 0, 0, 0)));
 }
