@@ -14,9 +14,7 @@ TEST(Wav, RoundTripsSixteenBitStereoAndMixesToMono) {
     writeWav(path, a);
     PcmAudio b = readWav(path);
     std::filesystem::remove(path);
-    EXPECT_EQ(b.sampleRate, 16000);
-    EXPECT_EQ(b.channels, 2);
-    EXPECT_EQ(b.samples, a.samples);
+    EXPECT_EQ(std::tuple(b.sampleRate, b.channels, b.samples), std::tuple(16000, 2, a.samples));
     EXPECT_EQ(toMono(b), (std::vector<std::int16_t>{2000, -3000, 5}));
     EXPECT_EQ(toRecognizerInput(b), (std::vector<std::int16_t>{2000, -3000, 5}));
 }
@@ -59,14 +57,10 @@ TEST(Wav, ReadsRecordingFormatsAndNamesTheFileItRefuses) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         { std::ofstream(path, std::ios::binary) << c.bytes; }
-        if (c.samples.empty()) {
+        if (c.samples.empty())
             EXPECT_THROW(readWav(path), ListenError);
-            continue;
-        }
-        const PcmAudio a = readWav(path);
-        ASSERT_EQ(a.samples.size(), c.samples.size());
-        for (std::size_t i = 0; i < a.samples.size(); ++i)
-            EXPECT_NEAR(a.samples[i], c.samples[i], 1);
+        else
+            EXPECT_EQ(readWav(path).samples, c.samples);
     }
     std::filesystem::remove(path);
     for (const char* bad : {"/nonexistent/x.wav", "/tmp"}) {
