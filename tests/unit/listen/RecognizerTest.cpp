@@ -10,85 +10,71 @@
 #include <gtest/gtest.h>
 
 using namespace agent::listen;
-using listentest::kCommands;
-using listentest::Samples;
-
-namespace {
-
-Grammar engineGrammar() {
-    return Grammar::build(kCommands, globalPhrases("Merlin"));
-}
-
-} // namespace
+using namespace listentest;
 
 TEST(Recognizer, CommandsRecognisedOutOfGrammarAndNoiseRejected) {
     Recognizer rec;
-    rec.setGrammar(engineGrammar());
+    rec.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
     int missed = 0;
     unsigned seed = 1;
     for (const char* voice : {"en-us", "en+f3"})
         for (const auto& c : kCommands) {
-            const Recognition r = rec.recognize(
-                listentest::withNoise(listentest::render(c.voice, voice, 160), 20, seed++));
+            const Recognition r = rec.recognize(withNoise(render(c.voice, voice, 160), 20, seed++));
             EXPECT_TRUE(!r.accepted || r.phrase->commandName == c.name) << voice << c.voice;
             missed += r.accepted ? 0 : 1;
         }
     EXPECT_LE(missed, 2) << "of 12";
     for (const char* text : {"What time is it", "Open the window please", "Banana elephant purple",
                              "Send a message to my brother", "Singing in the rain"})
-        EXPECT_FALSE(rec.recognize(listentest::render(text, "en-us", 160)).accepted) << text;
+        EXPECT_FALSE(rec.recognize(render(text, "en-us", 160)).accepted) << text;
     for (const Samples& noise :
-         {listentest::whiteNoise(1.5, -20, 12), listentest::brownNoise(1.5, -15, 14),
-          listentest::hum(1.5, -25), Samples(24000, 0)})
+         {whiteNoise(1.5, -20, 12), brownNoise(1.5, -15, 14), hum(1.5, -25), Samples(24000, 0)})
         EXPECT_FALSE(rec.recognize(noise).accepted);
 }
 
 TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
+    // What a recording is taken for, or what was heard instead.
+    const auto taken = [](const Recognition& r) {
+        return r.accepted ? r.phrase->shown : "(none) " + r.heard;
+    };
     Recognizer rec;
-    const Samples bye = listentest::render("Shut up and quit", "en-us", 160);
+    const Samples bye = render("Shut up and quit", "en-us", 160);
     EXPECT_FALSE(rec.recognize(bye).accepted) << "no grammar yet";
-    rec.setGrammar(engineGrammar());
+    rec.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
     EXPECT_FALSE(rec.recognize({}).accepted);
-    Recognition r = rec.recognize(bye); // still works after an empty utterance
-    ASSERT_TRUE(r.accepted) << r.heard;
-    EXPECT_EQ(r.phrase->commandName, "BYE");
-    r = rec.recognize(listentest::render("Open commands window", "en-us", 160));
-    ASSERT_TRUE(r.accepted) << r.heard;
-    EXPECT_EQ(r.phrase->action, GlobalAction::OpenCommandsWindow);
+    EXPECT_EQ(taken(rec.recognize(bye)), "Shut Up! & Quit") << "after an empty utterance";
+    EXPECT_EQ(taken(rec.recognize(render("Open commands window", "en-us", 160))),
+              "Open Commands Window");
     // Without SING, "Sing" is not taken for something else. A fresh recogniser: its noise
     // normalisation follows what it has heard.
     Recognizer fresh;
-    fresh.setGrammar(engineGrammar());
-    const Samples sing = listentest::render("Sing", "en-us", 160);
-    ASSERT_TRUE(fresh.recognize(sing).accepted);
+    fresh.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
+    const Samples sing = render("Sing", "en-us", 160);
+    ASSERT_EQ(taken(fresh.recognize(sing)), "Sing");
     std::vector<VoiceCommand> without = kCommands;
     std::erase_if(without, [](const VoiceCommand& c) { return c.name == "SING"; });
     fresh.setGrammar(Grammar::build(without, globalPhrases("Merlin")));
-    r = fresh.recognize(sing);
-    EXPECT_FALSE(r.accepted) << "taken for " << r.phrase->shown;
+    EXPECT_EQ(taken(fresh.recognize(sing)).substr(0, 6), "(none)");
     // A word in no dictionary is said as espeak-ng's rules read it.
     rec.setGrammar(Grammar::build({{"HELLO", "Parlavox"}, {"SING", "Sing"}}));
-    r = rec.recognize(listentest::render("Parlavox", "en-us", 160));
-    ASSERT_TRUE(r.accepted) << r.heard;
-    EXPECT_EQ(r.phrase->commandName, "HELLO");
+    EXPECT_EQ(taken(rec.recognize(render("Parlavox", "en-us", 160))), "Parlavox");
 }
 
 // A second of steady room noise either side of the phrase is left out of what is
 // decoded, whether the audio comes at once or in pieces.
 TEST(Recognizer, RoomNoiseAroundThePhraseIsLeftOutFedAtOnceOrInPieces) {
     Recognizer rec;
-    rec.setGrammar(engineGrammar());
-    Samples s = listentest::render("Random animation", "en", 150);
+    rec.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
+    Samples s = render("Random animation", "en", 150);
     s.insert(s.begin(), 16000, 0);
     s.insert(s.end(), 16000, 0);
-    s = listentest::withNoise(s, 20, 9);
+    s = withNoise(s, 20, 9);
     const Recognition whole = rec.recognize(s);
     EXPECT_LT(whole.frames, int(s.size() / 160) - 150) << "of " << s.size() / 160;
     rec.begin();
     for (std::size_t i = 0; i < s.size(); i += 1600)
         rec.feed(std::span(s).subspan(i, std::min<std::size_t>(1600, s.size() - i)));
     const Recognition pieces = rec.finish();
-    EXPECT_EQ(whole.accepted, pieces.accepted);
-    EXPECT_EQ(whole.heard, pieces.heard);
-    EXPECT_EQ(whole.frames, pieces.frames);
+    EXPECT_EQ(std::tuple(whole.accepted, whole.heard, whole.frames),
+              std::tuple(pieces.accepted, pieces.heard, pieces.frames));
 }
