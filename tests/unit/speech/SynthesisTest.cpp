@@ -55,9 +55,7 @@ class Synthesis : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(EspeakSynthesizer::available()); }
     std::shared_ptr<const Utterance> say(const QString& text) {
-        auto u = collector_.say(++id_, text);
-        EXPECT_NE(u, nullptr) << "no result for " << text.toStdString();
-        return u;
+        return collector_.say(++id_, text);
     }
     EspeakSynthesizer synth_;
     Collector collector_{synth_};
@@ -105,18 +103,15 @@ TEST_F(Synthesis, WordsAndMarksPointIntoTheDisplayedText) {
         words << u->displayText.mid(w.start, w.length);
         EXPECT_GT(w.ms, std::exchange(last, w.ms));
     }
-    EXPECT_EQ(words.join(u'|'), QStringLiteral("Hello|big|world,|$10|ok"));
+    ASSERT_EQ(words.join(u'|'), QStringLiteral("Hello|big|world,|$10|ok"));
     EXPECT_EQ(u->durationMs, std::int64_t(u->pcm.size()) * 1000 / u->sampleRate);
     ASSERT_EQ(u->bookmarks.size(), 2u);
-    ASSERT_EQ(u->words.size(), 5u);
     EXPECT_EQ(std::pair(u->bookmarks[0].id, u->bookmarks[0].ms), std::pair(42, u->words[4].ms));
     EXPECT_EQ(u->bookmarks[1].id, 7);
     EXPECT_GT(u->bookmarks[1].ms, u->words[4].ms);
     EXPECT_LE(u->bookmarks[1].ms, u->durationMs);
     const auto empty = say(QString(""));
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->words.empty());
-    EXPECT_EQ(empty->durationMs, 0);
+    EXPECT_TRUE(empty && empty->words.empty() && empty->durationMs == 0) << "nothing to say";
 }
 
 TEST_F(Synthesis, MouthsMoveWithTheSoundAndStayClosedInPauses) {
@@ -175,13 +170,12 @@ TEST_F(Synthesis, CancelledRequestsNeverArriveAndReadingPaceFollowsTheSpeed) {
     ASSERT_TRUE(u);
     EXPECT_TRUE(u->pcm.empty());
     EXPECT_EQ(u->displayText, QStringLiteral("one two 3 four"));
-    QString at;
+    QString at; // words, then bookmarks, then the end
     for (const WordEvent& w : u->words)
         at += QString::number(w.ms) + u' ';
-    EXPECT_EQ(at, QStringLiteral("0 500 1000 1750 "));
-    ASSERT_EQ(u->bookmarks.size(), 1u);
-    EXPECT_EQ(u->bookmarks[0].ms, 1000);
-    EXPECT_EQ(u->durationMs, 2250);
+    for (const BookmarkEvent& b : u->bookmarks)
+        at += QStringLiteral("#%1@%2 ").arg(b.id).arg(b.ms);
+    EXPECT_EQ(at + QString::number(u->durationMs), QStringLiteral("0 500 1000 1750 #5@1000 2250"));
     EXPECT_GE(u->mouths.size(), 8u);
     EXPECT_EQ(u->mouths.back().mouth, MouthType::Closed);
 }
