@@ -98,9 +98,8 @@ TEST(SpeechScript, OutOfRangeValuesAreClampedAndPausesBounded) {
     expectScript(R"(\Pit=5000\a)", {}, "en+f3", "S150 P(f300) R50 A100 'a'");
     expectScript("a", {5, 1}, "en", "S80 P(60) R50 A100 'a'");
     const SpeechScript s = script(R"(one\Pau=400\two\Pau=-3\)");
-    ASSERT_EQ(s.segments.size(), 2u);
-    EXPECT_EQ(s.segments[0].pauseAfterMs, 400);
-    EXPECT_EQ(s.segments[1].pauseAfterMs, 0);
+    EXPECT_EQ(std::pair(s.segments.at(0).pauseAfterMs, s.segments.at(1).pauseAfterMs),
+              std::pair(400, 0));
     EXPECT_EQ(script(R"(\Pau=999999\)").segments.at(0).pauseAfterMs, 60000);
 }
 
@@ -121,20 +120,17 @@ TEST(SpeechScript, ReadingContexts) {
     // The whole address is one balloon span per token.
     const SpeechScript s = script(R"(\Ctx="Address"\1 Main St)");
     EXPECT_EQ(s.displayText, QStringLiteral("1 Main St"));
-    const ScriptPiece& text = s.segments[0].pieces.back();
-    EXPECT_EQ(text.spoken, QStringLiteral("1 Main Street"));
-    EXPECT_EQ(text.shownStart.back(), 7);
-    EXPECT_EQ(text.shownEnd.back(), 9);
+    const ScriptPiece& text = s.segments.at(0).pieces.back();
+    EXPECT_EQ(std::tuple(text.spoken, text.shownStart.back(), text.shownEnd.back()),
+              std::tuple(QStringLiteral("1 Main Street"), 7, 9));
 }
 
 TEST(SpeechScript, LstRepeatsTheLastStatementWithItsTags) {
     QString last;
     statementToSay(QStringLiteral(R"(\Spd=90\first)"), last);
-    EXPECT_EQ(last, QStringLiteral(R"(\Spd=90\first)"));
     const ParsedSpeech again = statementToSay(QStringLiteral(R"(\Lst\)"), last);
     EXPECT_EQ(again.displayText(), QStringLiteral("first"));
-    ASSERT_FALSE(again.items.empty());
-    EXPECT_EQ(again.items[0].kind, SpeechItem::Kind::Spd);
+    EXPECT_TRUE(!again.items.empty() && again.items[0].kind == SpeechItem::Kind::Spd);
     EXPECT_EQ(last, QStringLiteral(R"(\Spd=90\first)"));
     QString none;
     EXPECT_TRUE(statementToSay(QStringLiteral(R"(\lst\)"), none).items.empty());
