@@ -93,10 +93,9 @@ TEST_F(Builder, ReducesManyColoursToThePaletteAndKeepsAnIndexedImagesTable) {
     for (const QString& name : QDir(dir.path()).entryList({"*.png"}))
         ASSERT_TRUE(idx.save(path(name)));
     const Character indexed = acstool::buildCharacter(dir.path());
-    EXPECT_EQ(indexed.transparentIndex, 0);
-    EXPECT_EQ(indexed.palette[2], qRgb(40, 50, 60));
-    EXPECT_EQ(indexed.bitmap(0).scanLine(0)[1], 2);
-    EXPECT_EQ(indexed.bitmap(0).scanLine(0)[0], 0);
+    const std::uint8_t* top = indexed.bitmap(0).scanLine(0);
+    EXPECT_EQ(std::tuple(indexed.transparentIndex, indexed.palette[2], top[0], top[1]),
+              std::tuple(0, qRgb(40, 50, 60), 0, 2));
 }
 
 TEST_F(Builder, ErrorsNameTheManifestLine) {
