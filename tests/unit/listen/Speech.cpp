@@ -34,6 +34,17 @@ Samples scaledTo(std::vector<double> v, double dbfs) {
     return out;
 }
 
+// Gaussian noise through a leaky integrator: white at 0, a 1/f^2 rumble near 1.
+Samples noise(double seconds, double dbfs, unsigned seed, double leak) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> g(0.0, 1.0);
+    std::vector<double> v(static_cast<std::size_t>(seconds * 16000));
+    double acc = 0;
+    for (auto& x : v)
+        x = acc = leak * acc + g(rng);
+    return scaledTo(std::move(v), dbfs);
+}
+
 } // namespace
 
 Samples render(const std::string& text, const std::string& voice, int wpm) {
@@ -58,13 +69,6 @@ Samples render(const std::string& text, const std::string& voice, int wpm) {
     return out;
 }
 
-double rms(const Samples& s) {
-    double sum = 0;
-    for (auto v : s)
-        sum += static_cast<double>(v) * v;
-    return s.empty() ? 0 : std::sqrt(sum / static_cast<double>(s.size()));
-}
-
 Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
     // Speech level over samples above a small floor, so silence around the
     // phrase does not lower it.
@@ -84,21 +88,6 @@ Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
         out[i] = static_cast<std::int16_t>(std::clamp(speech[i] + g(rng), -32768.0, 32767.0));
     return out;
 }
-
-namespace {
-
-// Gaussian noise through a leaky integrator: white at 0, a 1/f^2 rumble near 1.
-Samples noise(double seconds, double dbfs, unsigned seed, double leak) {
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> g(0.0, 1.0);
-    std::vector<double> v(static_cast<std::size_t>(seconds * 16000));
-    double acc = 0;
-    for (auto& x : v)
-        x = acc = leak * acc + g(rng);
-    return scaledTo(std::move(v), dbfs);
-}
-
-} // namespace
 
 Samples whiteNoise(double seconds, double dbfs, unsigned seed) {
     return noise(seconds, dbfs, seed, 0);

@@ -26,8 +26,6 @@ using Samples = std::vector<std::int16_t>;
 // push-to-talk recording has.
 Samples render(const std::string& text, const std::string& voice, int wpm);
 
-double rms(const Samples& s);
-
 // Adds white Gaussian noise at the given signal-to-noise ratio (speech RMS
 // measured over the loud part); the seed makes it repeatable.
 Samples withNoise(const Samples& speech, double snrDb, unsigned seed);
