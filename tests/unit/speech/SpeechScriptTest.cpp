@@ -67,17 +67,15 @@ void expectScript(const char* tagged, const VoiceDefaults& voice, const char* vo
 // Each segment's espeak-ng voice and what it is told: the voice's defaults first,
 // then the controls where the tags stand. A segment ends where the voice changes.
 TEST(SpeechScript, VoicesAndControlsFollowTheTags) {
-    const VoiceDefaults fast{170, 95}; // a character's own voice
-    const VoiceDefaults german{150, 110, 0x0407};
-    const VoiceDefaults female{150, 160, 0, kGenderFemale};
-    const VoiceDefaults lowFemale{150, 100, 0, kGenderFemale}; // below the female variant's reach
-    expectScript("Hello", fast, "en", "S170 P(95) R50 A100 'Hello'");
+    // A character's own voice: speed, pitch, language, gender.
+    expectScript("Hello", {170, 95}, "en", "S170 P(95) R50 A100 'Hello'");
     expectScript(R"(\chr="monotone"\\spd=210\\pit=120\Dai \pit=100\zee)", {}, "en",
                  "* R0 S210 P(120) 'Dai ' P(100) 'zee'");
     expectScript(R"(\Pit=250\high \Pit=80\low)", {}, "en+f3|en", "|S150 P(80) R50 A100 'low'");
-    expectScript("hi", female, "en+f3", "");
-    expectScript("hi", lowFemale, "en", "");
-    expectScript(R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", german, "de|de+whisper|de", "");
+    expectScript("hi", {150, 160, 0, kGenderFemale}, "en+f3", "");
+    expectScript("hi", {150, 100, 0, kGenderFemale}, "en", ""); // below the female variant's reach
+    expectScript(R"(loud \Chr="Whisper"\soft \Chr="Normal"\loud)", {150, 110, 0x0407},
+                 "de|de+whisper|de", "");
     // Whisper uses the male table; back to normal at 250 Hz sets the female pitch.
     expectScript(R"(\Pit=250\\Chr="Whisper"\\Chr="Normal"\high)", {}, "en+f3",
                  "S150 P(f250) R50 A100 'high'");
