@@ -119,8 +119,8 @@ TEST_F(Synthesis, MouthsMoveWithTheSoundAndStayClosedInPauses) {
     ASSERT_TRUE(u);
     ASSERT_GE(u->mouths.size(), 6u);
     ASSERT_EQ(u->words.size(), 5u);
-    EXPECT_EQ(u->mouths.front().mouth, MouthType::Closed);
-    EXPECT_EQ(u->mouths.back().mouth, MouthType::Closed);
+    EXPECT_EQ(std::pair(u->mouths.front().mouth, u->mouths.back().mouth),
+              std::pair(MouthType::Closed, MouthType::Closed));
     std::set<MouthType> seen;
     const std::int64_t pauseStart = u->words[3].ms + 400; // well after "map." has begun
     const std::int64_t pauseEnd = u->words[4].ms;
