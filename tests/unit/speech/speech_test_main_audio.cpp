@@ -11,10 +11,8 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
-    bool noServer = false;
-    for (int i = 1; i < argc; ++i)
-        noServer = noServer || std::strcmp(argv[i], "--no-audio-server") == 0;
-    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::InitGoogleTest(&argc, argv); // takes out its own flags
+    const bool noServer = argc > 1 && std::strcmp(argv[1], "--no-audio-server") == 0;
     QCoreApplication app(argc, argv);
     // Before anything touches Qt Multimedia, which connects on first use.
     speechtest::PulseServer server(noServer ? speechtest::PulseServer::Mode::Nowhere
