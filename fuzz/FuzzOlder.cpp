@@ -5,15 +5,6 @@
 
 #include "ExerciseCharacter.h"
 
-#include "agent/format/FormatError.h"
-
-#include <QByteArray>
-
-#include <cstdint>
-#include <cstring>
-
-using namespace agent::format;
-
 // libgsf 1.14.50 leaks a few hundred bytes of a directory entry when it gives
 // up on a malformed directory inside gsf_infile_msole_new: its fault, not ours.
 // GLib's allocators are named too: without frame pointers the stacks of such
@@ -23,15 +14,10 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const char signature[8] = {'\xD0', '\xCF', '\x11', '\xE0',
-                                      '\xA1', '\xB1', '\x1A', '\xE1'};
-    if (size < sizeof signature)
+    if (size < 8)
         return 0;
-    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    std::memcpy(bytes.data(), signature, sizeof signature);
-    try {
-        fuzzing::exerciseCharacter(Character::fromBytes(bytes, QStringLiteral("fuzz.acs")));
-    } catch (const FormatError&) {
-    }
+    QByteArray bytes = asBytes(data, size);
+    bytes.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    fuzzing::exerciseFile(bytes);
     return 0;
 }

@@ -3,19 +3,7 @@
 
 #include "ExerciseCharacter.h"
 
-#include "agent/format/FormatError.h"
-
-#include <QByteArray>
-
-#include <cstdint>
-
-using namespace agent::format;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    try {
-        fuzzing::exerciseCharacter(Character::fromBytes(bytes, QStringLiteral("fuzz.acs")));
-    } catch (const FormatError&) {
-    }
+    fuzzing::exerciseFile(asBytes(data, size));
     return 0;
 }
