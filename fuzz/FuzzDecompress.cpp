@@ -2,12 +2,12 @@
 // size and tolerance): decompress stays in bounds or throws FormatError, and
 // whatever it produces compresses back to the same bytes.
 
+#include "Fuzzing.h"
+
 #include "agent/format/Compression.h"
 #include "agent/format/FormatError.h"
 
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 using namespace agent::format;
@@ -25,14 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const FormatError&) {
         return 0;
     }
-    if (r.written > outSize || r.excess > maxExcess || r.consumed > stream.size())
-        std::abort();
+    check(r.written <= outSize && r.excess <= maxExcess && r.consumed <= stream.size());
     const std::span<const std::uint8_t> produced(out.data(), r.written);
-    const std::vector<std::uint8_t> packed = compress(produced);
     std::vector<std::uint8_t> again(r.written);
-    const DecompressResult r2 = decompress(packed, again, "again");
-    if (r2.written != r.written || r2.excess || r2.beforeStart ||
-        (r.written && std::memcmp(again.data(), produced.data(), r.written) != 0))
-        std::abort();
+    const DecompressResult r2 = decompress(compress(produced), again, "again");
+    check(r2.written == r.written && !r2.excess && !r2.beforeStart &&
+          std::ranges::equal(again, produced));
     return 0;
 }
