@@ -3,11 +3,10 @@
 // image or refuses, and frameShape() gives exactly that region, moved and
 // clipped to the frame, or (when it is refused) the image's opaque pixels.
 
+#include "Fuzzing.h"
+
 #include "agent/format/Compositor.h"
 #include "agent/format/Limits.h"
-
-#include <cstdint>
-#include <cstdlib>
 
 using namespace agent::format;
 
@@ -16,28 +15,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::uint16_t width = data[0], height = data[1];
     const int x = std::int8_t(data[2]), y = std::int8_t(data[3]);
-    const QByteArray rgn(reinterpret_cast<const char*>(data + 4), qsizetype(size - 4));
+    const QByteArray rgn = asBytes(data + 4, size - 4);
     QString why;
     const std::optional<QRegion> region = parseRegion(rgn, QSize(width, height), &why);
-    if (region ? !QRect(0, 0, width, height).contains(region->boundingRect()) && !region->isEmpty()
-               : why.isEmpty())
-        std::abort();
+    check(region ? region->isEmpty() || QRect(0, 0, width, height).contains(region->boundingRect())
+                 : !why.isEmpty());
 
     Character c;
     c.width = c.height = 64;
-    Bitmap opaque{width, height,
-                  std::vector<std::uint8_t>(limits::imageBytes(width, height), std::uint8_t(1))};
-    c.addImage(std::move(opaque), rgn);
+    c.addImage(
+        Bitmap{width, height, std::vector<std::uint8_t>(limits::imageBytes(width, height), 1)},
+        rgn);
     Frame f;
     f.images.push_back({0, std::int16_t(x), std::int16_t(y)});
     const QRegion shape = frameShape(c, f);
     const QRegion frame(0, 0, 64, 64);
     const QRegion want = (region ? *region : QRegion(0, 0, width, height)).translated(x, y) & frame;
     // A shape too intricate for a window becomes each row's outer bounds, a superset.
-    if (want.rectCount() <= limits::MaxShapeRects ? !(shape ^ want).isEmpty()
-                                                  : !(want - shape).isEmpty())
-        std::abort();
-    if (!(shape - frame).isEmpty())
-        std::abort();
+    check(want.rectCount() <= limits::MaxShapeRects ? (shape ^ want).isEmpty()
+                                                    : (want - shape).isEmpty());
+    check((shape - frame).isEmpty());
     return 0;
 }
