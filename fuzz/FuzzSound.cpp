@@ -2,21 +2,16 @@
 // returns is whole frames, bounded by what the bytes could hold (GSM 6.10, the
 // densest codec, packs 320 samples in 65 bytes).
 
-#include "agent/format/Sound.h"
+#include "Fuzzing.h"
 
-#include <cstdint>
-#include <cstdlib>
+#include "agent/format/Sound.h"
 
 using namespace agent::format;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const DecodedSound d = decodeSoundTolerant(bytes);
-    const Pcm& p = d.pcm;
-    if (p.samples.size() > size * 5 + 4096)
-        std::abort();
-    if (!p.samples.empty() && (p.channels < 1 || p.channels > 8 || p.sampleRate <= 0 ||
-                               p.samples.size() % std::size_t(p.channels) != 0))
-        std::abort();
+    const Pcm p = decodeSoundTolerant(asBytes(data, size)).pcm;
+    check(p.samples.size() <= size * 5 + 4096);
+    check(p.samples.empty() || (p.channels >= 1 && p.channels <= 8 && p.sampleRate > 0 &&
+                                p.samples.size() % std::size_t(p.channels) == 0));
     return 0;
 }
