@@ -4,21 +4,17 @@
 // character, StopAll leaves nothing queued, and a Hide after it ends within a bound
 // of simulated time that only the character's own frame lengths set.
 
+#include "Fuzzing.h"
+
 #include "agent/engine/CharacterAgent.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdint>
 
 namespace {
 
 using namespace agent;
-
-void check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
 
 // Answers at once with a timeline whose length comes from the input, up to absurd.
 class FuzzSynthesizer : public engine::Synthesizer {
@@ -87,35 +83,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList names = agent.animationNames();
 
     for (int step = 0; step < 24 && in.remaining_bytes() > 0; ++step) {
-        switch (in.ConsumeIntegralInRange(0, 5)) {
-        case 0:
+        const int request = in.ConsumeIntegralInRange(0, 5);
+        if (request == 0)
             agent.show();
-            break;
-        case 1:
+        else if (request == 1)
             agent.hide();
-            break;
-        case 2:
-            if (!names.isEmpty())
-                agent.play(names[in.ConsumeIntegralInRange<int>(0, int(names.size()) - 1)]);
-            break;
-        case 3:
+        else if (request == 2 && !names.isEmpty())
+            agent.play(names[in.ConsumeIntegralInRange<int>(0, int(names.size()) - 1)]);
+        else if (request == 3)
             agent.speak(QStringLiteral("Hi"));
-            break;
-        case 4:
+        else if (request == 4)
             agent.stopAll();
-            check(!agent.busy());
-            break;
-        case 5:
+        else if (request == 5)
             clock.advanceBy(in.ConsumeIntegralInRange(0, 100'000));
-            break;
-        }
+        check(request != 4 || !agent.busy()); // StopAll leaves nothing queued
         // What is shown is a frame of the animation it names.
         if (const format::Frame* f = agent.currentFrame()) {
-            const auto& frames =
-                character
-                    ->animations[std::size_t(
-                        std::max(0, character->animationIndex(agent.currentAnimationName())))]
-                    .frames;
+            const int a = std::max(0, character->animationIndex(agent.currentAnimationName()));
+            const auto& frames = character->animations[std::size_t(a)].frames;
             check(f >= frames.data() && f < frames.data() + frames.size());
         }
     }
