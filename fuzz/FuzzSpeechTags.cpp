@@ -8,62 +8,33 @@
 // Repetition lets short inputs reach the sizes at which a quadratic step shows as a
 // timeout. Any other input is tagged text as it stands.
 
+#include "Fuzzing.h"
+
 #include "agent/speech/ReadingPaceSynthesizer.h"
 #include "agent/speech/SpeechScript.h"
 #include "agent/speech/SpeechTags.h"
 
-#include <QString>
-
-#include <cstddef>
-#include <cstdint>
-
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
-
 using namespace agent::speech;
 
-struct Input {
-    QString text;
-    bool programShape = false;
-    int speed = 0, pitch = 0;
-    QString typed; // the user's text, in the program's shape
-};
-
-Input readInput(const std::uint8_t* data, std::size_t size) {
-    Input in;
-    const auto bytes = [&](std::size_t from) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(data) + from,
-                                 static_cast<qsizetype>(size - from));
-    };
-    if (size < 6 || data[0] != 0x01) {
-        in.text = bytes(0);
-        return in;
-    }
-    in.programShape = true;
-    const int repeat = 1 + data[1] % 16;
-    in.speed = static_cast<std::int16_t>(data[2] | data[3] << 8);
-    in.pitch = static_cast<std::int16_t>(data[4] | data[5] << 8);
-    in.typed = bytes(6).repeated(repeat);
-    in.text = QStringLiteral("\\Spd=%1\\\\Pit=%2\\").arg(in.speed).arg(in.pitch) + in.typed;
-    return in;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Input in = readInput(data, size);
-    const ParsedSpeech parsed = parseSpeechTags(in.text);
-    if (in.programShape) {
+    const auto utf8 = [data, size](std::size_t from) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(data) + from,
+                                 qsizetype(size - from));
+    };
+    const bool programShape = size >= 6 && data[0] == 0x01;
+    const int speed = programShape ? std::int16_t(data[2] | data[3] << 8) : 0;
+    const int pitch = programShape ? std::int16_t(data[4] | data[5] << 8) : 0;
+    const QString typed = programShape ? utf8(6).repeated(1 + data[1] % 16) : QString();
+    const ParsedSpeech parsed = parseSpeechTags(
+        programShape ? QStringLiteral("\\Spd=%1\\\\Pit=%2\\").arg(speed).arg(pitch) + typed
+                     : utf8(0));
+    if (programShape) {
         check(parsed.items.size() >= 2);
-        check(parsed.items[0].kind == SpeechItem::Kind::Spd && parsed.items[0].value == in.speed);
-        check(parsed.items[1].kind == SpeechItem::Kind::Pit && parsed.items[1].value == in.pitch);
+        check(parsed.items[0].kind == SpeechItem::Kind::Spd && parsed.items[0].value == speed);
+        check(parsed.items[1].kind == SpeechItem::Kind::Pit && parsed.items[1].value == pitch);
         // Text without a backslash has no tags of its own: it shows exactly as typed.
-        if (!in.typed.contains(u'\\'))
-            check(parsed.displayText() == in.typed && parsed.droppedTags == 0);
+        if (!typed.contains(u'\\'))
+            check(parsed.displayText() == typed && parsed.droppedTags == 0);
     }
     VoiceDefaults voice;
     voice.gender = size % 2 == 0 ? 1 : 2;
