@@ -16,14 +16,12 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <optional>
 
 namespace parlavox::testing {
 
 class ProgramTest : public ::testing::Test {
   protected:
-    // Also run again within a test for a fresh program.
     void SetUp() override {
         toolkit::ResetRuntime();
         recording = std::make_shared<Recording>();
@@ -43,16 +41,11 @@ class ProgramTest : public ::testing::Test {
             });
         auto& h = toolkit::hooks();
         h.msgBox = [this](const QString& prompt, int style) {
-            messages.push_back({prompt, style});
+            messages << QString::number(style) + ": " + prompt;
         };
         h.quit = [this](int status) { quitStatus = status; };
-        h.rnd = [this] { // 0 picks nothing
-            const float r = randoms.empty() ? 0.0f : randoms.front();
-            if (!randoms.empty())
-                randoms.pop_front();
-            return r;
-        };
-        h.windowsDirectory = nullptr;
+        // Once the scripted numbers run out, 0: it picks nothing.
+        h.rnd = [this] { return randoms.isEmpty() ? 0.0f : randoms.takeFirst(); };
     }
 
     void TearDown() override {
@@ -61,6 +54,10 @@ class ProgramTest : public ::testing::Test {
         toolkit::CommonDialog::SetPresenter(nullptr);
         toolkit::hooks() = {};
         toolkit::ResetRuntime();
+    }
+    void restart() { // a fresh program within a test
+        TearDown();
+        SetUp();
     }
 
     // Start-up as the toolkit runs it: load and show the start-up window, then
@@ -83,13 +80,9 @@ class ProgramTest : public ::testing::Test {
     std::shared_ptr<Recording> recording;
     QString chosenFile;
     std::vector<toolkit::CommonDialog::OpenRequest> dialogRequests;
-    struct Message {
-        QString prompt;
-        int style;
-    };
-    std::vector<Message> messages;
+    QStringList messages; // "style: prompt"
     std::optional<int> quitStatus;
-    std::deque<float> randoms;
+    QList<float> randoms;
     RecordingControl* control = nullptr;
 };
 
