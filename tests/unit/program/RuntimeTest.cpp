@@ -1,51 +1,38 @@
 // The dispatcher and its run-time error report, and the dialog's filter pairs.
 
-#include "platform/toolkit/Runtime.h"
-#include "platform/toolkit/CommonDialog.h"
+#include "ProgramFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <optional>
-
-namespace parlavox::toolkit {
+namespace parlavox::testing {
 namespace {
 
-TEST(DispatchTest, ErrorIsReportedNamingItAndEndsWithFailureAsEndEndsWithSuccess) {
-    QStringList prompts;
-    std::optional<int> status;
-    ResetRuntime();
-    hooks().msgBox = [&](const QString& p, int style) {
-        prompts << QString::number(style) + ": " + p;
-    };
-    hooks().quit = [&](int s) { status = s; };
+using DispatchTest = ProgramTest;
+
+TEST_F(DispatchTest, ErrorIsReportedNamingItAndEndsWithFailureAsEndEndsWithSuccess) {
     int reached = 0;
-    Dispatch([&] {
+    toolkit::Dispatch([&] {
         ++reached;
-        End();
+        toolkit::End();
         ++reached; // never runs
     });
+    toolkit::Dispatch([&] { ++reached; }); // nor does anything after the end
     EXPECT_EQ(reached, 1);
-    EXPECT_EQ(status, 0);
-    Dispatch([&] { ++reached; });
-    EXPECT_EQ(reached, 1) << "nothing runs after the end";
-    ResetRuntime();
-    Dispatch([] { throw std::runtime_error("cannot read \"x.acs\": truncated at offset 12"); });
-    EXPECT_EQ(prompts.size(), 1) << "End shows nothing";
-    EXPECT_TRUE(prompts.value(0).startsWith("16: ") &&
-                prompts.value(0).contains("cannot read \"x.acs\": truncated at offset 12"))
-        << qPrintable(prompts.value(0));
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(ExitStatus(), 1);
-    ResetRuntime();
-    Dispatch([] { throw 42; }); // not a standard exception
-    EXPECT_EQ(prompts.size(), 2);
-    hooks() = {};
-    ResetRuntime();
+    EXPECT_EQ(quitStatus, 0);
+    toolkit::ResetRuntime();
+    toolkit::Dispatch(
+        [] { throw std::runtime_error("cannot read \"x.acs\": truncated at offset 12"); });
+    EXPECT_EQ(messages,
+              QStringList{"16: Run-time error:\n\ncannot read \"x.acs\": truncated at offset 12"})
+        << "End shows nothing";
+    EXPECT_EQ(quitStatus, 1);
+    EXPECT_EQ(toolkit::ExitStatus(), 1);
+    toolkit::ResetRuntime();
+    toolkit::Dispatch([] { throw 42; }); // not a standard exception
+    EXPECT_EQ(messages.size(), 2);
 }
 
 // One pair is start-up's; several, and ';' between patterns, are Qt's spaces.
 TEST(CommonDialogTest, FilterPairsBecomeWhatQtTakes) {
-    CommonDialog dlg("Open", "", "");
+    toolkit::CommonDialog dlg("Open", "", "");
     dlg.Filter = "Characters (*.acs)|*.acs|All files|*.*;*";
     dlg.FilterIndex = 2;
     const auto r = dlg.Request();
@@ -54,4 +41,4 @@ TEST(CommonDialogTest, FilterPairsBecomeWhatQtTakes) {
 }
 
 } // namespace
-} // namespace parlavox::toolkit
+} // namespace parlavox::testing
