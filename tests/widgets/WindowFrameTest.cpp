@@ -25,37 +25,27 @@ template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 xcb_atom_t atom(const char* name) {
     xcb_connection_t* c = connection();
-    Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name),
-                              nullptr),
-        &std::free);
+    const auto cookie = xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name);
+    Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c, cookie, nullptr), &std::free);
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // A property's 32-bit values.
 std::vector<std::uint32_t> property(const QWidget& w, const char* name) {
     xcb_connection_t* c = connection();
-    Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(
-            c, xcb_get_property(c, 0, xcb_window_t(w.winId()), atom(name), XCB_ATOM_ANY, 0, 64),
-            nullptr),
-        &std::free);
+    const auto cookie =
+        xcb_get_property(c, 0, xcb_window_t(w.winId()), atom(name), XCB_ATOM_ANY, 0, 64);
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(c, cookie, nullptr), &std::free);
     if (!r || r->format != 32)
         return {};
     const auto* p = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
     return {p, p + xcb_get_property_value_length(r.get()) / 4};
 }
 
-class WindowFrameTest : public ProgramTest {
-  protected:
-    void SetUp() override {
-        if (!connection())
-            GTEST_FAIL() << "not on X11: run with QT_QPA_PLATFORM=xcb on an X server";
-        ProgramTest::SetUp();
-    }
-};
+using WindowFrameTest = ProgramTest;
 
 TEST_F(WindowFrameTest, MainWindowIsSizableTheStartUpWindowFixedNeitherHasATitle) {
+    ASSERT_TRUE(connection()) << "not on X11: run with QT_QPA_PLATFORM=xcb on an X server";
     startUpQuietly();
     frmSplash().Show();
     frmSpeak().Show();
