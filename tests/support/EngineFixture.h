@@ -44,8 +44,7 @@ inline format::Animation animation(const QString& name, std::vector<format::Fram
 
 inline std::shared_ptr<format::Character> makeCharacter() {
     auto c = std::make_shared<format::Character>();
-    c->width = 8;
-    c->height = 8;
+    c->width = c->height = 8;
     c->palette.assign(256, qRgb(0, 0, 0));
     c->palette[1] = qRgb(255, 0, 0);
     c->transparentIndex = 0;
@@ -55,10 +54,8 @@ inline std::shared_ptr<format::Character> makeCharacter() {
     c->voice->pitch = 110;
     c->balloon = format::BalloonInfo{
         2, 20, qRgb(0, 0, 0), qRgb(255, 255, 225), qRgb(0, 0, 0), "Sans", -13, 400, false, 0};
-    format::Bitmap body{8, 8, std::vector<std::uint8_t>(8 * 8, 1)};
-    format::Bitmap mouth{2, 2, std::vector<std::uint8_t>(4 * 2, 1)};
-    c->addImage(body);
-    c->addImage(mouth);
+    c->addImage(format::Bitmap{8, 8, std::vector<std::uint8_t>(8 * 8, 1)}); // the body
+    c->addImage(format::Bitmap{2, 2, std::vector<std::uint8_t>(4 * 2, 1)}); // a mouth
     format::Pcm beep{11025, 1, std::vector<std::int16_t>(1102, 0)};
     for (std::size_t i = 0; i < beep.samples.size(); ++i)
         beep.samples[i] = std::int16_t((i / 12) % 2 ? 8000 : -8000);
@@ -94,9 +91,8 @@ class InstantSynthesizer : public Synthesizer {
         auto u = std::make_shared<Utterance>();
         u->displayText = QStringLiteral("Hello there");
         u->words = {{0, 0, 5}, {300, 6, 5}};
-        u->mouths = {{0, format::MouthType::Wide1},
-                     {100, format::MouthType::Narrow},
-                     {450, format::MouthType::Closed}};
+        using M = format::MouthType;
+        u->mouths = {{0, M::Wide1}, {100, M::Narrow}, {450, M::Closed}};
         u->bookmarks = {{200, 7}};
         u->durationMs = durationMs;
         emit ready(id, u);
