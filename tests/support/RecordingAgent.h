@@ -24,18 +24,14 @@ struct Recording {
     }
 };
 
-inline QString quoted(const QString& s) {
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
-
 class RecordingCharacter final : public agentctl::Character,
                                  public agentctl::Balloon,
                                  public agentctl::Commands {
   public:
     explicit RecordingCharacter(std::shared_ptr<Recording> r) : r_(std::move(r)) {}
     void Show() override { r_->record("Show"); }
-    void Speak(const QString& text) override { r_->record("Speak " + quoted(text)); }
-    void Play(const QString& animation) override { r_->record("Play " + quoted(animation)); }
+    void Speak(const QString& text) override { r_->record("Speak \"" + text + '"'); }
+    void Play(const QString& animation) override { r_->record("Play \"" + animation + '"'); }
     void StopAll() override { r_->record("StopAll"); }
     QStringList AnimationNames() override { return r_->animationNames; }
     agentctl::Balloon& Balloon() override { return *this; }
@@ -45,7 +41,7 @@ class RecordingCharacter final : public agentctl::Character,
     }
     void RemoveAll() override { r_->record("Commands.RemoveAll"); }
     void Add(const QString& name, const QString& caption, const QString& voice) override {
-        r_->record("Commands.Add " + quoted(name) + " " + quoted(caption) + " " + quoted(voice));
+        r_->record(QStringLiteral(R"(Commands.Add "%1" "%2" "%3")").arg(name, caption, voice));
     }
 
   private:
@@ -61,7 +57,7 @@ class RecordingControl final : public agentctl::Control,
     agentctl::Characters& Characters() override { return *this; }
     agentctl::PropertySheet& PropertySheet() override { return *this; }
     void Load(const QString& id, const QVariant& path) override {
-        r_->record("Characters.Load " + quoted(id) + " " + quoted(path.toString()));
+        r_->record(QStringLiteral(R"(Characters.Load "%1" "%2")").arg(id, path.toString()));
         loaded_ = id;
     }
     std::shared_ptr<agentctl::Character> Item(const QString& id) override {
