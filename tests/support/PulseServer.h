@@ -12,7 +12,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <memory>
 
 #include <string>
 #include <sys/types.h>
@@ -43,10 +42,9 @@ class PulseServer {
         // buffers (seen with Qt 6.4), which a server of its own does not.
         QProcess launcher;
         launcher.setProgram(QStringLiteral("pulseaudio"));
-        launcher.setArguments({QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                               QStringLiteral("--exit-idle-time=-1"),
-                               QStringLiteral("--load=module-native-protocol-unix"),
-                               QStringLiteral("--load=module-null-sink sink_name=t")});
+        launcher.setArguments({"-n", "--daemonize=no", "--exit-idle-time=-1",
+                               "--load=module-native-protocol-unix",
+                               "--load=module-null-sink sink_name=t"});
         launcher.setStandardInputFile(QProcess::nullDevice());
         launcher.setStandardOutputFile(dir_.filePath(QStringLiteral("pulseaudio.log")));
         launcher.setStandardErrorFile(dir_.filePath(QStringLiteral("pulseaudio.log")),
