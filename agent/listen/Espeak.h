@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace agent::listen {
 
@@ -15,8 +16,14 @@ std::mutex& espeakMutex();
 // data cannot be loaded.
 int ensureEspeakInitialized();
 
-// espeak-ng's own phoneme names for the text in the given voice, phonemes
-// separated by '_', words by ' ' (e.g. "p_'A@_l_a#_v_,0_k_s"). Takes the lock.
-std::string espeakPhonemeNames(std::string_view text, const char* voice = "en-us");
+// espeak-ng's phonemes for the text in the given voice, in IPA (UTF-8), one
+// phoneme per '_'-separated token, words separated by ' ' (e.g. "k_l_ˈəʊ_s").
+// Takes the lock; throws ListenError when the voice is unknown.
+std::string espeakIpa(std::string_view text, const std::string& voice);
+
+// The English accents espeak-ng has, as voice identifiers that espeakIpa()
+// takes (e.g. "gmw/en-US", "gmw/en-GB-x-rp"), US English first. Voices that
+// need MBROLA are left out.
+std::vector<std::string> espeakEnglishAccents();
 
 } // namespace agent::listen

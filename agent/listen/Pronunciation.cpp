@@ -2,48 +2,58 @@
 
 #include "agent/listen/Espeak.h"
 #include "agent/listen/ListenError.h"
+#include "agent/listen/Logging.h"
 
+#include <algorithm>
 #include <array>
-#include <utility>
 
 namespace agent::listen {
 
 namespace {
 
 struct Mapping {
-    std::string_view espeak;
+    std::string_view ipa;
     std::string_view phones; // space separated
 };
 
-// espeak-ng en/en-us phoneme names; r-coloured and syllabic ones expand to two.
+// Every phoneme espeak-ng's English accents use. R-coloured and syllabic ones
+// expand to two phones; the non-rhotic accents' centring diphthongs keep no R,
+// since that is what the speaker says.
+// clang-format off
 constexpr std::array kMap = {
-    Mapping{"p", "P"},       Mapping{"b", "B"},       Mapping{"t", "T"},
-    Mapping{"t#", "T"},      Mapping{"t2", "T"},      Mapping{"?", "T"},
-    Mapping{"d", "D"},       Mapping{"d#", "D"},      Mapping{"k", "K"},
-    Mapping{"x", "K"},       Mapping{"g", "G"},       Mapping{"f", "F"},
-    Mapping{"v", "V"},       Mapping{"T", "TH"},      Mapping{"D", "DH"},
-    Mapping{"s", "S"},       Mapping{"z", "Z"},       Mapping{"S", "SH"},
-    Mapping{"Z", "ZH"},      Mapping{"h", "HH"},      Mapping{"tS", "CH"},
-    Mapping{"dZ", "JH"},     Mapping{"m", "M"},       Mapping{"n", "N"},
-    Mapping{"N", "NG"},      Mapping{"l", "L"},       Mapping{"r", "R"},
-    Mapping{"w", "W"},       Mapping{"j", "Y"},       Mapping{"n-", "AH N"},
-    Mapping{"m-", "AH M"},   Mapping{"l-", "AH L"},   Mapping{"r-", "ER"},
-    Mapping{"a", "AE"},      Mapping{"aa", "AE"},     Mapping{"a#", "AH"},
-    Mapping{"A:", "AA"},     Mapping{"A@", "AA R"},   Mapping{"aI", "AY"},
-    Mapping{"aI@", "AY ER"}, Mapping{"aI3", "AY ER"}, Mapping{"aU", "AW"},
-    Mapping{"aU@", "AW ER"}, Mapping{"E", "EH"},      Mapping{"e@", "EH R"},
-    Mapping{"eI", "EY"},     Mapping{"I", "IH"},      Mapping{"I#", "IH"},
-    Mapping{"I2", "IH"},     Mapping{"i", "IY"},      Mapping{"i:", "IY"},
-    Mapping{"i@", "IY R"},   Mapping{"i@3", "IY R"},  Mapping{"0", "AA"},
-    Mapping{"O", "AO"},      Mapping{"O:", "AO"},     Mapping{"O2", "AO"},
-    Mapping{"O@", "AO R"},   Mapping{"o@", "AO R"},   Mapping{"OI", "OY"},
-    Mapping{"oU", "OW"},     Mapping{"U", "UH"},      Mapping{"u:", "UW"},
-    Mapping{"U@", "UH R"},   Mapping{"V", "AH"},      Mapping{"@", "AH"},
-    Mapping{"@2", "AH"},     Mapping{"@5", "AH"},     Mapping{"@-", "AH"},
-    Mapping{"@L", "AH L"},   Mapping{"3", "ER"},      Mapping{"3:", "ER"},
+    // Consonants.
+    Mapping{"p", "P"}, Mapping{"b", "B"}, Mapping{"t", "T"}, Mapping{"t̪", "T"}, Mapping{"th", "T"}, Mapping{"ɾ", "T"},
+    Mapping{"ʔ", "T"}, Mapping{"d", "D"}, Mapping{"k", "K"}, Mapping{"x", "K"}, Mapping{"ɡ", "G"},
+    Mapping{"g", "G"}, Mapping{"f", "F"}, Mapping{"v", "V"}, Mapping{"θ", "TH"}, Mapping{"ð", "DH"},
+    Mapping{"s", "S"}, Mapping{"z", "Z"}, Mapping{"ʃ", "SH"}, Mapping{"ʒ", "ZH"},
+    Mapping{"h", "HH"}, Mapping{"tʃ", "CH"}, Mapping{"dʒ", "JH"}, Mapping{"m", "M"},
+    Mapping{"n", "N"}, Mapping{"nʲ", "N"}, Mapping{"ŋ", "NG"}, Mapping{"l", "L"}, Mapping{"ɹ", "R"},
+    Mapping{"r", "R"}, Mapping{"w", "W"}, Mapping{"ʍ", "W"}, Mapping{"j", "Y"},
+    Mapping{"n̩", "AH N"}, Mapping{"m̩", "AH M"}, Mapping{"l̩", "AH L"}, Mapping{"əl", "AH L"},
+    // Monophthongs.
+    Mapping{"ɐ", "AH"}, Mapping{"ə", "AH"}, Mapping{"ʌ", "AH"}, Mapping{"ᵻ", "IH"},
+    Mapping{"ɪ", "IH"}, Mapping{"i", "IY"}, Mapping{"iː", "IY"}, Mapping{"ʊ", "UH"},
+    Mapping{"u", "UW"}, Mapping{"uː", "UW"}, Mapping{"ʉ", "UW"}, Mapping{"ʉː", "UW"},
+    Mapping{"ɛ", "EH"}, Mapping{"e", "EH"}, Mapping{"eː", "EY"}, Mapping{"æ", "AE"},
+    Mapping{"a", "AA"}, Mapping{"aː", "AA"}, Mapping{"a:", "AA"}, Mapping{"aa", "AA"},
+    Mapping{"ɑ", "AA"}, Mapping{"ɑː", "AA"}, Mapping{"ɒ", "AA"}, Mapping{"ɔ", "AO"},
+    Mapping{"ɔː", "AO"}, Mapping{"o", "OW"}, Mapping{"oː", "OW"}, Mapping{"ɜ", "ER"},
+    Mapping{"ɜː", "ER"}, Mapping{"ɚ", "ER"}, Mapping{"əɹ", "ER"},
+    // Diphthongs.
+    Mapping{"eɪ", "EY"}, Mapping{"ei", "EY"}, Mapping{"eʲ", "EY"}, Mapping{"aɪ", "AY"},
+    Mapping{"ɔɪ", "OY"}, Mapping{"oɪ", "OY"}, Mapping{"əɪ", "ER"}, Mapping{"aʊ", "AW"},
+    Mapping{"æʊ", "AW"}, Mapping{"oʊ", "OW"}, Mapping{"əʊ", "AH UW"}, Mapping{"əu", "AH UW"},
+    Mapping{"ʌʊ", "AH UW"}, Mapping{"ʌʉ", "AH UW"}, Mapping{"iə", "IY AH"}, Mapping{"eə", "EH AH"},
+    Mapping{"ɛə", "EH AH"}, Mapping{"ʊə", "UH AH"}, Mapping{"ɑə", "AA"}, Mapping{"oə", "AO"},
+    Mapping{"ɔə", "AO"}, Mapping{"aɪə", "AY AH"},
+    // R-coloured.
+    Mapping{"ɑːɹ", "AA R"}, Mapping{"ɔːɹ", "AO R"}, Mapping{"oːɹ", "AO R"}, Mapping{"ʊɹ", "UH R"},
+    Mapping{"ʉɹ", "UH R"}, Mapping{"ɛɹ", "EH R"}, Mapping{"ɪɹ", "IH R"}, Mapping{"ʌɹ", "AH R"},
+    Mapping{"aɪɚ", "AY ER"},
 };
+// clang-format on
 
-void appendPhones(std::vector<std::string>& out, std::string_view phones) {
+void appendPhones(Phones& out, std::string_view phones) {
     while (!phones.empty()) {
         auto sp = phones.find(' ');
         out.emplace_back(phones.substr(0, sp));
@@ -53,56 +63,57 @@ void appendPhones(std::vector<std::string>& out, std::string_view phones) {
     }
 }
 
-bool isMarker(char c) {
-    // Stress, length and syllable marks carry nothing the model's phones can show.
-    return c == '\'' || c == ',' || c == '%' || c == '=' || c == ';' || c == ':' || c == '|';
+// Stress marks and the tie that joins a diphthong carry nothing the model's
+// phones can show.
+std::string withoutMarks(std::string_view token) {
+    static constexpr std::array<std::string_view, 3> kMarks = {"ˈ", "ˌ", "\u200d"};
+    std::string out(token);
+    for (auto mark : kMarks)
+        for (auto at = out.find(mark); at != std::string::npos; at = out.find(mark))
+            out.erase(at, mark.size());
+    return out;
 }
 
 } // namespace
 
-std::vector<std::string> mapEspeakToModelPhones(std::string_view names) {
-    std::vector<std::string> out;
+Phones mapIpaToModelPhones(std::string_view ipa) {
+    Phones out;
     std::size_t pos = 0;
-    while (pos <= names.size()) {
-        std::size_t end = names.find_first_of("_ ", pos);
+    while (pos <= ipa.size()) {
+        std::size_t end = ipa.find_first_of("_ ", pos);
         if (end == std::string_view::npos)
-            end = names.size();
-        std::string_view tok = names.substr(pos, end - pos);
+            end = ipa.size();
+        const std::string token = withoutMarks(ipa.substr(pos, end - pos));
         pos = end + 1;
-        while (!tok.empty() && (tok.front() == '\'' || tok.front() == ',' || tok.front() == '%' ||
-                                tok.front() == '='))
-            tok.remove_prefix(1);
-        bool onlyMarks = true;
-        for (char c : tok)
-            onlyMarks = onlyMarks && isMarker(c);
-        if (onlyMarks)
+        if (token.empty())
             continue;
-        // ';' after a consonant marks palatalisation: same phone for the model.
-        if (tok.size() > 1 && tok.back() == ';')
-            tok.remove_suffix(1);
-        const Mapping* found = nullptr;
-        for (const auto& m : kMap)
-            if (m.espeak == tok)
-                found = &m;
-        if (!found)
-            throw ListenError("no model phone for espeak-ng phoneme \"" + std::string(tok) +
-                              "\" in \"" + std::string(names) + "\"");
+        const auto found = std::find_if(kMap.begin(), kMap.end(),
+                                        [&](const Mapping& m) { return m.ipa == token; });
+        if (found == kMap.end())
+            throw ListenError("no model phone for espeak-ng phoneme \"" + token + "\" in \"" +
+                              std::string(ipa) + "\"");
         appendPhones(out, found->phones);
     }
     return out;
 }
 
-std::vector<std::string> espeakPronunciation(const std::string& word) {
-    std::string names = espeakPhonemeNames(word, "en-us");
-    std::vector<std::string> phones;
-    try {
-        phones = mapEspeakToModelPhones(names);
-    } catch (const ListenError& e) {
-        throw ListenError("cannot pronounce \"" + word + "\": " + e.what());
+std::vector<Phones> espeakPronunciations(const std::string& word) {
+    std::vector<Phones> all;
+    std::string problem = "espeak-ng gave no phonemes";
+    for (const auto& accent : espeakEnglishAccents()) {
+        try {
+            Phones phones = mapIpaToModelPhones(espeakIpa(word, accent));
+            if (!phones.empty() && std::find(all.begin(), all.end(), phones) == all.end())
+                all.push_back(std::move(phones));
+        } catch (const ListenError& e) {
+            qCDebug(lcListen) << "no" << accent.c_str() << "pronunciation of" << word.c_str() << ":"
+                              << e.what();
+            problem = e.what();
+        }
     }
-    if (phones.empty())
-        throw ListenError("cannot pronounce \"" + word + "\": espeak-ng gave no phonemes");
-    return phones;
+    if (all.empty())
+        throw ListenError("cannot pronounce \"" + word + "\": " + problem);
+    return all;
 }
 
 } // namespace agent::listen

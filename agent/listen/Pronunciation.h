@@ -7,16 +7,22 @@
 
 namespace agent::listen {
 
-// Maps espeak-ng's English phoneme names (as espeakPhonemeNames gives them) to
-// the US English model's phone set (CMU ARPAbet without stress). Throws
-// ListenError naming the phoneme when one has no counterpart, so a word never
-// silently gets a wrong or empty pronunciation.
-std::vector<std::string> mapEspeakToModelPhones(std::string_view espeakNames);
+using Phones = std::vector<std::string>;
 
-// Phones for a word missing from the pronouncing dictionary.
-using Pronouncer = std::function<std::vector<std::string>(const std::string& word)>;
+// Maps espeak-ng's IPA, as espeakIpa() gives it, to the US English model's
+// phone set (CMU ARPAbet without stress). Accent vowels go to the model phones
+// nearest in sound, so "əʊ" does not become US "OW". Throws ListenError naming
+// the phoneme when one has no counterpart: a word never silently gets a wrong
+// or empty pronunciation.
+Phones mapIpaToModelPhones(std::string_view ipa);
 
-// The default Pronouncer: espeak-ng's US English phonemes, mapped.
-std::vector<std::string> espeakPronunciation(const std::string& word);
+// Every pronunciation of a word worth listening for, the usual one first.
+using Pronouncer = std::function<std::vector<Phones>(const std::string& word)>;
+
+// The default Pronouncer: the word as each of espeak-ng's English accents says
+// it, US English first, mapped to the model's phones, repeats dropped. An
+// accent whose phonemes the model cannot show is skipped; throws ListenError
+// when none can.
+std::vector<Phones> espeakPronunciations(const std::string& word);
 
 } // namespace agent::listen

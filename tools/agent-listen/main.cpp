@@ -1,6 +1,6 @@
 // agent-listen: runs the engine's recogniser on a WAV file.
-//   agent-listen --phrase TEXT [--phrase TEXT ...] [--name NAME] [--garbage-penalty X] [--verbose]
-//   FILE.wav
+//   agent-listen --phrase TEXT [--phrase TEXT ...] [--name NAME] [--garbage-penalty X]
+//                [--word-penalty X] [--verbose] FILE.wav
 // Prints the recognised phrase as given, or "(none)" when it rejects.
 #include "agent/listen/Grammar.h"
 #include "agent/listen/ListenError.h"
@@ -15,9 +15,10 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: agent-listen --phrase TEXT [--phrase TEXT ...] [--name NAME]\n"
-                 "                    [--garbage-penalty X] [--verbose] FILE.wav\n"
-                 "  --name NAME   also listen for the engine's own phrases for character NAME\n";
+    std::cerr
+        << "usage: agent-listen --phrase TEXT [--phrase TEXT ...] [--name NAME]\n"
+           "                    [--garbage-penalty X] [--word-penalty X] [--verbose] FILE.wav\n"
+           "  --name NAME   also listen for the engine's own phrases for character NAME\n";
     return 2;
 }
 
@@ -50,6 +51,11 @@ int main(int argc, char** argv) {
             if (!v)
                 return usage();
             options.garbagePenalty = std::strtod(v, nullptr);
+        } else if (arg == "--word-penalty") {
+            const char* v = value();
+            if (!v)
+                return usage();
+            options.wordPenalty = std::strtod(v, nullptr);
         } else if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "-h" || arg == "--help") {
