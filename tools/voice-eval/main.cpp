@@ -3,7 +3,8 @@
 //
 //   voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]
 //              [--max-false-accept PERCENT] [--conditions quiet,white,babble]
-//              [--garbage-penalty LOG10] [--list]
+//              [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]
+//              [--list]
 //
 // Every English espeak-ng voice, plain and with every variant, speaks the
 // program's voice commands, the engine's own phrases and a set of phrases
@@ -12,12 +13,14 @@
 // recording is decoded clean and with white and babble noise at --snr dB.
 //
 // Renderings are kept in the cache (espeak-ng is run once per recording); the
-// decoding runs in --jobs processes (at most 2). Two sets of figures follow:
-// the recogniser as shipped (its default acceptance threshold), and
-// leave-voices-out folds: the threshold is calibrated on the voices of all
-// other folds (the highest acceptance whose false accepts stay within
+// decoding runs in --jobs processes (at most 2), once for each garbage
+// penalty in --penalties (the recogniser's one acceptance knob). Two sets of
+// figures follow: the recogniser as shipped (its default penalty), and
+// leave-voices-out folds: the penalty is calibrated on the voices of all other
+// folds (the one recognising most whose false accepts stay within
 // --max-false-accept) and counted on the fold's own voices only. Both are
-// broken down by voice family and noise.
+// broken down by voice family and noise. --us-only listens for US English
+// pronunciations alone, to see what the other accents' pronunciations change.
 #include "agent/listen/Grammar.h"
 #include "agent/listen/ListenError.h"
 #include "agent/listen/Phrases.h"
@@ -36,6 +39,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -111,10 +115,8 @@ const char* const kConditionNames[] = {"quiet", "white", "babble"};
 struct Result {
     int utterance = 0;
     int condition = 0;
-    int heard = -1; // phrase index accepted, or -1
-    int best = -1;  // best phrase in the grammar, or -1
-    double confidence = -std::numeric_limits<double>::infinity(); // of best
-    double decodeMs = 0;
+    double decodeMs = 0;    // at the shipped penalty
+    std::vector<int> heard; // phrase index accepted at each penalty, or -1
 };
 
 // ---- running espeak-ng ----------------------------------------------------
@@ -312,14 +314,23 @@ int phraseIndex(const Phrases& phrases, const std::string& spoken) {
 
 void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs::path>& files,
                  const std::vector<Samples>& babble, const Phrases& phrases, double snrDb,
-                 const std::vector<bool>& conditions, double garbagePenalty, int job, int jobs,
+                 const std::vector<bool>& conditions, const std::vector<double>& penalties,
+                 std::size_t shipped, double wordPenalty, bool usOnly, int job, int jobs,
                  const fs::path& out) {
-    RecognizerOptions options;
-    options.garbagePenalty = garbagePenalty;
-    const double shipped = options.minConfidence;
-    options.minConfidence = -std::numeric_limits<double>::infinity(); // record, decide later
-    Recognizer rec(options);
-    rec.setGrammar(engineGrammar());
+    std::vector<std::unique_ptr<Recognizer>> recognizers;
+    for (double penalty : penalties) {
+        RecognizerOptions options;
+        options.garbagePenalty = penalty;
+        options.wordPenalty = wordPenalty;
+        if (usOnly)
+            options.pronounce = [](const std::string& word) {
+                auto all = espeakPronunciations(word);
+                all.resize(1);
+                return all;
+            };
+        recognizers.push_back(std::make_unique<Recognizer>(options));
+        recognizers.back()->setGrammar(engineGrammar());
+    }
     std::ofstream os(out);
     for (std::size_t u = static_cast<std::size_t>(job); u < utterances.size();
          u += static_cast<std::size_t>(jobs)) {
@@ -332,22 +343,30 @@ void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs:
                 c == Clean   ? speech
                 : c == White ? mixed(speech, whiteNoise(speech.size(), seed), snrDb)
                              : mixed(speech, babbleNoise(babble, speech.size(), seed), snrDb);
-            const Recognition r = rec.recognize(audio);
-            const int best = phraseIndex(phrases, r.best);
-            const bool accepted = best >= 0 && r.confidence >= shipped;
-            os << u << ' ' << c << ' ' << (accepted ? best : -1) << ' ' << best << ' '
-               << r.confidence << ' ' << r.decodeTime.count() / 1000.0 << '\n';
+            std::vector<int> heard;
+            double decodeMs = 0;
+            for (std::size_t k = 0; k < recognizers.size(); ++k) {
+                const Recognition r = recognizers[k]->recognize(audio);
+                heard.push_back(r.accepted ? phraseIndex(phrases, r.phrase->spoken) : -1);
+                if (k == shipped)
+                    decodeMs = r.decodeTime.count() / 1000.0;
+            }
+            os << u << ' ' << c << ' ' << decodeMs;
+            for (int h : heard)
+                os << ' ' << h;
+            os << '\n';
         }
     }
 }
 
-std::vector<Result> readResults(const fs::path& p) {
+std::vector<Result> readResults(const fs::path& p, std::size_t penalties) {
     std::vector<Result> out;
     std::ifstream in(p);
-    std::string conf;
     Result r;
-    while (in >> r.utterance >> r.condition >> r.heard >> r.best >> conf >> r.decodeMs) {
-        r.confidence = conf == "-inf" ? -std::numeric_limits<double>::infinity() : std::stod(conf);
+    while (in >> r.utterance >> r.condition >> r.decodeMs) {
+        r.heard.assign(penalties, -1);
+        for (auto& h : r.heard)
+            in >> h;
         out.push_back(r);
     }
     return out;
@@ -396,31 +415,34 @@ void printTable(const std::string& title, const std::map<std::string, std::vecto
     line("all", total);
 }
 
-// The most permissive threshold whose false accepts on these results stay
-// within maxFalseAcceptPercent (pooled over the noise conditions).
-double calibrate(const std::vector<const Result*>& results, const std::vector<Utterance>& utt,
-                 const Phrases& phrases, double maxFalseAcceptPercent) {
-    std::vector<double> outScores;
-    for (const Result* r : results)
-        if (utt[static_cast<std::size_t>(r->utterance)].phrase >= phrases.inGrammar)
-            outScores.push_back(r->best >= 0 ? r->confidence
-                                             : -std::numeric_limits<double>::infinity());
-    if (outScores.empty())
-        return -std::numeric_limits<double>::infinity();
-    std::sort(outScores.begin(), outScores.end(), std::greater<>());
-    const auto allowed = static_cast<std::size_t>(
-        std::floor(maxFalseAcceptPercent / 100.0 * static_cast<double>(outScores.size())));
-    if (allowed >= outScores.size())
-        return -std::numeric_limits<double>::infinity();
-    // Accept strictly above the first out-of-grammar score that must go.
-    return std::nextafter(outScores[allowed], std::numeric_limits<double>::infinity());
+// The penalty recognising the most in-grammar phrases whose false accepts on
+// these results stay within maxFalseAcceptPercent (pooled over the noise
+// conditions); the strictest one when none does.
+std::size_t calibrate(const std::vector<const Result*>& results, const std::vector<Utterance>& utt,
+                      const Phrases& phrases, double maxFalseAcceptPercent) {
+    const std::size_t penalties = results.empty() ? 1 : results.front()->heard.size();
+    std::size_t chosen = 0;
+    int chosenRecognised = -1;
+    for (std::size_t k = 0; k < penalties; ++k) {
+        Tally t;
+        for (const Result* r : results) {
+            const int phrase = utt[static_cast<std::size_t>(r->utterance)].phrase;
+            t.add(phrase < phrases.inGrammar, phrase, r->heard[k]);
+        }
+        if (t.falseAcceptRate() <= maxFalseAcceptPercent && t.recognised > chosenRecognised) {
+            chosen = k;
+            chosenRecognised = t.recognised;
+        }
+    }
+    return chosen;
 }
 
 int usage() {
     std::cerr
         << "usage: voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]\n"
            "                  [--max-false-accept PERCENT] [--conditions quiet,white,babble]\n"
-           "                  [--garbage-penalty LOG10] [--list]\n";
+           "                  [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]\n"
+           "                  [--list]\n";
     return 2;
 }
 
@@ -429,8 +451,9 @@ int usage() {
 int main(int argc, char** argv) {
     fs::path cache = "voice-eval-cache";
     int jobs = 2, every = 1, folds = 4;
-    double snrDb = 10.0, maxFalseAccept = 2.0, garbagePenalty = kDefaultGarbagePenalty;
-    bool listOnly = false;
+    double snrDb = 10.0, maxFalseAccept = 5.0, wordPenalty = kDefaultWordPenalty;
+    std::vector<double> penalties = {12, kDefaultGarbagePenalty, 16, 18};
+    bool listOnly = false, usOnly = false;
     std::vector<bool> conditions(kConditions, true);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -457,9 +480,16 @@ int main(int argc, char** argv) {
                 for (int c = 0; c < kConditions; ++c)
                     conditions[static_cast<std::size_t>(c)] =
                         list.find(std::string(",") + kConditionNames[c] + ",") != std::string::npos;
-            } else if (arg == "--garbage-penalty") {
-                garbagePenalty = std::stod(value());
-            } else if (arg == "--list")
+            } else if (arg == "--penalties") {
+                penalties.clear();
+                std::istringstream list(value());
+                for (std::string item; std::getline(list, item, ',');)
+                    penalties.push_back(std::stod(item));
+            } else if (arg == "--word-penalty")
+                wordPenalty = std::stod(value());
+            else if (arg == "--us-only")
+                usOnly = true;
+            else if (arg == "--list")
                 listOnly = true;
             else
                 return usage();
@@ -468,6 +498,12 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
+
+    if (std::find(penalties.begin(), penalties.end(), kDefaultGarbagePenalty) == penalties.end())
+        penalties.push_back(kDefaultGarbagePenalty);
+    std::sort(penalties.begin(), penalties.end());
+    const auto shipped = static_cast<std::size_t>(
+        std::find(penalties.begin(), penalties.end(), kDefaultGarbagePenalty) - penalties.begin());
 
     std::vector<Voice> voices;
     try {
@@ -565,8 +601,9 @@ int main(int argc, char** argv) {
         }
         if (pid == 0) {
             try {
-                decodeShare(utterances, files, babble, phrases, snrDb, conditions, garbagePenalty,
-                            j, jobs, cache / ("results-" + std::to_string(j) + ".txt"));
+                decodeShare(utterances, files, babble, phrases, snrDb, conditions, penalties,
+                            shipped, wordPenalty, usOnly, j, jobs,
+                            cache / ("results-" + std::to_string(j) + ".txt"));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "voice-eval: %s\n", e.what());
                 _exit(1);
@@ -585,7 +622,8 @@ int main(int argc, char** argv) {
         return 1;
     std::vector<Result> results;
     for (int j = 0; j < jobs; ++j) {
-        auto part = readResults(cache / ("results-" + std::to_string(j) + ".txt"));
+        auto part =
+            readResults(cache / ("results-" + std::to_string(j) + ".txt"), penalties.size());
         results.insert(results.end(), part.begin(), part.end());
     }
 
@@ -607,29 +645,47 @@ int main(int argc, char** argv) {
         for (const auto& r : results) {
             auto& row = rows[voiceOf(r).family];
             row.resize(kConditions);
-            row[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r), r.heard);
-            total[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r), r.heard);
+            row[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r), r.heard[shipped]);
+            total[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r),
+                                                             r.heard[shipped]);
         }
-        printTable("As shipped (default threshold): recognised, false accepts, wrong commands",
+        printTable("As shipped (garbage penalty " +
+                       std::to_string(penalties[shipped]).substr(0, 4) +
+                       "): recognised, false accepts, wrong commands",
                    rows, total);
+    }
+
+    // The trade-off each penalty makes, over all voices.
+    std::printf("\nEach penalty over all voices: recognised, false accepts\npenalty");
+    for (const char* c : kConditionNames)
+        std::printf(" | %-7s rec    FA", c);
+    std::printf("\n");
+    for (std::size_t k = 0; k < penalties.size(); ++k) {
+        std::vector<Tally> total(kConditions);
+        for (const auto& r : results)
+            total[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r), r.heard[k]);
+        std::printf("%7g", penalties[k]);
+        for (const auto& t : total)
+            std::printf(" | %s", cell(t).substr(0, 14).c_str());
+        std::printf("\n");
     }
 
     // Leave voices out.
     {
         std::map<std::string, std::vector<Tally>> rows;
         std::vector<Tally> total(kConditions);
-        std::printf("\nThresholds per fold (calibrated on the other folds' voices):");
+        std::printf("\nGarbage penalty per fold (calibrated on the other folds' voices):");
         for (int f = 0; f < folds; ++f) {
             std::vector<const Result*> calibration;
             for (const auto& r : results)
                 if (voiceOf(r).fold != f)
                     calibration.push_back(&r);
-            const double t = calibrate(calibration, utterances, phrases, maxFalseAccept);
-            std::printf(" %.4g", t);
+            const std::size_t k = calibrate(calibration, utterances, phrases, maxFalseAccept);
+            std::printf(" %g", penalties[k]);
             for (const auto& r : results) {
                 if (voiceOf(r).fold != f)
                     continue;
-                const int heard = r.best >= 0 && r.confidence >= t ? r.best : -1;
+                const int heard = r.heard[k];
                 auto& row = rows[voiceOf(r).family];
                 row.resize(kConditions);
                 row[static_cast<std::size_t>(r.condition)].add(isIn(r), phraseOf(r), heard);
@@ -642,20 +698,31 @@ int main(int argc, char** argv) {
                    rows, total);
     }
 
-    // Misses on held-out voices are in the shipped table's terms too; list
-    // the shipped misses in quiet so a regression can be looked at.
-    std::printf("\nMissed in quiet as shipped (voice, speed, pitch, phrase, best guess):\n");
+    // What went wrong in quiet as shipped, so a regression can be looked at.
+    std::printf("\nMissed in quiet as shipped (voice, speed, pitch, phrase, heard instead):\n");
+    std::map<int, int> accepted; // out-of-grammar phrase -> how often taken for a command
     int shown = 0;
     for (const auto& r : results) {
-        if (r.condition != Clean || !isIn(r) || r.heard == phraseOf(r) || shown >= 40)
+        const int heard = r.heard[shipped];
+        if (r.condition != Clean || heard == phraseOf(r))
+            continue;
+        if (!isIn(r)) {
+            accepted[phraseOf(r)] += heard >= 0;
+            continue;
+        }
+        if (shown++ >= 40)
             continue;
         const auto& u = utterances[static_cast<std::size_t>(r.utterance)];
-        std::printf("  %-26s %3d %2d  %-24s %s (%.3g)\n", voiceOf(r).name.c_str(), u.wpm, u.pitch,
+        std::printf("  %-26s %3d %2d  %-24s %s\n", voiceOf(r).name.c_str(), u.wpm, u.pitch,
                     phrases.text[static_cast<std::size_t>(u.phrase)].c_str(),
-                    r.best >= 0 ? phrases.text[static_cast<std::size_t>(r.best)].c_str() : "-",
-                    r.confidence);
-        ++shown;
+                    heard >= 0 ? phrases.text[static_cast<std::size_t>(heard)].c_str() : "-");
     }
+    std::printf(
+        "\nFalse accepts in quiet as shipped (phrase, voices that were taken for a command):\n");
+    for (const auto& [phrase, count] : accepted)
+        if (count > 0)
+            std::printf("  %-30s %d\n", phrases.text[static_cast<std::size_t>(phrase)].c_str(),
+                        count);
 
     std::vector<double> ms;
     for (const auto& r : results)
