@@ -42,6 +42,11 @@ std::string espeakIpa(std::string_view text, const std::string& voice) {
     return out;
 }
 
+void espeakSettle() {
+    std::lock_guard lock(espeakMutex());
+    espeak_Cancel();
+}
+
 std::vector<std::string> espeakEnglishAccents() {
     std::lock_guard lock(espeakMutex());
     ensureEspeakInitialized();

@@ -21,6 +21,11 @@ int ensureEspeakInitialized();
 // Takes the lock; throws ListenError when the voice is unknown.
 std::string espeakIpa(std::string_view text, const std::string& voice);
 
+// Empties espeak-ng's queue after espeakIpa(): translating many words in
+// several voices left it so that the next synthesis came out cut to its
+// first tenth of a second. Takes the lock.
+void espeakSettle();
+
 // The English accents espeak-ng has, as voice identifiers that espeakIpa()
 // takes (e.g. "gmw/en-US", "gmw/en-GB-x-rp"), US English first. Voices that
 // need MBROLA are left out.

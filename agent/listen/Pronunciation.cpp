@@ -111,6 +111,7 @@ std::vector<Phones> espeakPronunciations(const std::string& word) {
             problem = e.what();
         }
     }
+    espeakSettle();
     if (all.empty())
         throw ListenError("cannot pronounce \"" + word + "\": " + problem);
     return all;

@@ -315,8 +315,6 @@ Recognition Recognizer::finish() {
             std::string words = hyp ? hyp : "";
             const Phrase* phrase = d->grammar.find(words);
             if (phrase) {
-                r.best = words;
-                r.confidence = 0.0;
                 r.heard = words;
                 r.accepted = true;
                 r.phrase = *phrase;

@@ -452,7 +452,7 @@ int main(int argc, char** argv) {
     fs::path cache = "voice-eval-cache";
     int jobs = 2, every = 1, folds = 4;
     double snrDb = 10.0, maxFalseAccept = 5.0, wordPenalty = kDefaultWordPenalty;
-    std::vector<double> penalties = {12, kDefaultGarbagePenalty, 16, 18};
+    std::vector<double> penalties = {12, kDefaultGarbagePenalty, 14, 16};
     bool listOnly = false, usOnly = false;
     std::vector<bool> conditions(kConditions, true);
     for (int i = 1; i < argc; ++i) {

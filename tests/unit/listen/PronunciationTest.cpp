@@ -3,6 +3,8 @@
 #include "agent/listen/ListenError.h"
 #include "agent/listen/Recognizer.h"
 
+#include "Speech.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,6 +51,19 @@ TEST(EspeakPronunciations, UsEnglishFirstThenOtherAccentsWithoutRepeats) {
             EXPECT_EQ(std::find(it + 1, all.end(), *it), all.end()) << word << " repeats";
     }
     EXPECT_EQ(espeakPronunciations("sing"), (std::vector<Phones>{{"S", "IH", "NG"}}));
+}
+
+// Working out a grammar's pronunciations leaves speech whole: espeak-ng
+// once cut the next phrase spoken after them to its first syllable.
+TEST(EspeakPronunciations, SpeechAfterwardsIsWhole) {
+    for (const char* word :
+         {"advanced", "say",    "it",        "change", "what",  "to",   "be",
+          "said",     "random", "animation", "sing",   "shut",  "up",   "and",
+          "quit",     "open",   "commands",  "window", "close", "hide", "merlin"})
+        espeakPronunciations(word);
+    const std::size_t first = listentest::render("Random animation", "en", 150).size();
+    const std::size_t second = listentest::render("Random animation", "en", 150).size();
+    EXPECT_GT(first, second * 9 / 10) << second << " samples the second time";
 }
 
 TEST(RecognizerGrammar, GeneratedPronunciationsJoinTheDictionarysOrNameTheWordThatHasNone) {
