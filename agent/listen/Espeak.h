@@ -23,7 +23,8 @@ std::string espeakIpa(std::string_view text, const std::string& voice);
 
 // Empties espeak-ng's queue after espeakIpa(): translating many words in
 // several voices left it so that the next synthesis came out cut to its
-// first tenth of a second. Takes the lock.
+// first tenth of a second. Called once a word's accents are done; the same
+// call at the end of each espeakIpa() did not help. Takes the lock.
 void espeakSettle();
 
 // The English accents espeak-ng has, as voice identifiers that espeakIpa()
