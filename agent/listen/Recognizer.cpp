@@ -115,6 +115,27 @@ std::string joined(const std::vector<std::string>& phones) {
     return s;
 }
 
+// Mean power of each 10 ms frame (the decoder's frame), in dB.
+std::vector<double> frameLevels(std::span<const std::int16_t> audio) {
+    constexpr std::size_t kFrame = kSampleRate / 100;
+    std::vector<double> db(audio.size() / kFrame);
+    for (std::size_t f = 0; f < db.size(); ++f) {
+        double sum = 0;
+        for (std::size_t i = f * kFrame; i < (f + 1) * kFrame; ++i)
+            sum += static_cast<double>(audio[i]) * audio[i];
+        db[f] = 10.0 * std::log10(std::max(sum / kFrame, 1.0));
+    }
+    return db;
+}
+
+// The background: the level that a tenth of the frames stay below.
+double floorDb(std::vector<double> db) {
+    if (db.empty())
+        return 0;
+    std::nth_element(db.begin(), db.begin() + static_cast<long>(db.size() / 10), db.end());
+    return db[db.size() / 10];
+}
+
 // The stretch from a little before the first loud frame to a little after the
 // last: leading and trailing room noise is left out, because a phone of the
 // garbage competitor fits steady noise better than the model's silence does.
@@ -122,19 +143,11 @@ std::pair<std::size_t, std::size_t> speechSpan(const std::vector<std::int16_t>& 
     constexpr std::size_t kFrame = kSampleRate / 100; // 10 ms
     constexpr std::size_t kMargin = kSampleRate / 5;  // 200 ms
     constexpr double kAboveFloorDb = 12.0;
-    const std::size_t frames = audio.size() / kFrame;
+    const std::vector<double> db = frameLevels(audio);
+    const std::size_t frames = db.size();
     if (frames < 10)
         return {0, audio.size()};
-    std::vector<double> db(frames);
-    for (std::size_t f = 0; f < frames; ++f) {
-        double sum = 0;
-        for (std::size_t i = f * kFrame; i < (f + 1) * kFrame; ++i)
-            sum += static_cast<double>(audio[i]) * audio[i];
-        db[f] = 10.0 * std::log10(std::max(sum / kFrame, 1.0));
-    }
-    std::vector<double> sorted = db;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(frames / 10), sorted.end());
-    const double threshold = sorted[frames / 10] + kAboveFloorDb;
+    const double threshold = floorDb(db) + kAboveFloorDb;
     std::size_t first = frames, last = 0;
     for (std::size_t f = 0; f < frames; ++f)
         if (db[f] > threshold) {
@@ -148,6 +161,51 @@ std::pair<std::size_t, std::size_t> speechSpan(const std::vector<std::int16_t>& 
     return {begin, end};
 }
 
+struct Segment {
+    std::string word;
+    int first = 0, last = 0; // frames, inclusive
+    bool garbage() const { return word.rfind(kGarbagePrefix, 0) == 0; }
+    // A garbage phone made without voicing much: a stop or fricative.
+    bool noiseLike() const {
+        static constexpr std::array kObstruents = {"B",  "CH", "D", "DH", "F", "G",
+                                                   "HH", "JH", "K", "P",  "S", "SH",
+                                                   "T",  "TH", "V", "Z",  "ZH"};
+        return garbage() &&
+               std::find(kObstruents.begin(), kObstruents.end(),
+                         std::string_view(word).substr(std::string_view(kGarbagePrefix).size())) !=
+                   kObstruents.end();
+    }
+};
+
+// The decoder's words with their frames; silence, noise fillers and the
+// grammar's empty "(NULL)" steps left out.
+std::vector<Segment> segments(ps_decoder_t* ps) {
+    std::vector<Segment> out;
+    for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+        std::string word = ps_seg_word(seg);
+        if (word.empty() || word.front() == '<' || word.front() == '[' || word.front() == '(')
+            continue;
+        if (const auto paren = word.find('('); paren != std::string::npos)
+            word.erase(paren); // "window(2)": an alternative pronunciation
+        Segment s{word, 0, 0};
+        ps_seg_frames(seg, &s.first, &s.last);
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+// Mean power over frames first..last (inclusive), in dB.
+double levelDb(const std::vector<double>& db, int first, int last) {
+    const auto begin = static_cast<std::size_t>(std::max(0, first));
+    const auto end = std::min(db.size(), static_cast<std::size_t>(std::max(0, last + 1)));
+    if (begin >= end)
+        return 0;
+    double sum = 0;
+    for (std::size_t f = begin; f < end; ++f)
+        sum += std::pow(10.0, db[f] / 10.0);
+    return 10.0 * std::log10(sum / static_cast<double>(end - begin));
+}
+
 } // namespace
 
 struct Recognizer::Impl {
@@ -159,12 +217,66 @@ struct Recognizer::Impl {
     std::vector<std::pair<std::string, std::string>> generated;
     std::vector<std::int16_t> audio;
 
+    // Accepts the longest phrase among the decoded words when whatever was
+    // heard before and after it (phones, or words of the garbage loop) is
+    // quieter than the phrase by edgeBelowDb: other talkers or noise around a
+    // command pass, the rest of a sentence does not.
+    void judge(const std::vector<Segment>& segs, std::span<const std::int16_t> audio,
+               Recognition& r) const {
+        std::string all;
+        for (const auto& s : segs)
+            all += (all.empty() ? "" : " ") + s.word;
+        r.heard = readable(all);
+        const Phrase* best = nullptr;
+        std::size_t bestFirst = 0, bestEnd = 0;
+        for (std::size_t first = 0; first < segs.size(); ++first) {
+            std::string words;
+            for (std::size_t end = first + 1; end <= segs.size(); ++end) {
+                if (segs[end - 1].garbage())
+                    break;
+                words += (words.empty() ? "" : " ") + segs[end - 1].word;
+                const Phrase* p = grammar.find(words);
+                if (p && (!best || end - first > bestEnd - bestFirst)) {
+                    best = p;
+                    bestFirst = first;
+                    bestEnd = end;
+                }
+            }
+        }
+        if (!best)
+            return;
+        const std::vector<double> db = frameLevels(audio);
+        for (const auto& s : segs)
+            qCDebug(lcListen).nospace() << s.word.c_str() << " frames " << s.first << "-" << s.last
+                                        << " " << levelDb(db, s.first, s.last) << " dB";
+        const double phraseDb = levelDb(db, segs[bestFirst].first, segs[bestEnd - 1].last);
+        const double limit = phraseDb - options.edgeBelowDb;
+        // Voiced phones at an edge may be the phrase's own sound ("sing" as
+        // "say it" and a quiet [NG]): those must also be nearer the
+        // background's level than the phrase's.
+        const double voicedLimit = std::min(limit, (phraseDb + floorDb(db)) / 2);
+        const auto background = [&](std::size_t from, std::size_t to) {
+            if (from == to)
+                return true;
+            const bool noiseLike = std::all_of(segs.begin() + static_cast<long>(from),
+                                               segs.begin() + static_cast<long>(to),
+                                               [](const Segment& s) { return s.noiseLike(); });
+            return levelDb(db, segs[from].first, segs[to - 1].last) <=
+                   (noiseLike ? limit : voicedLimit);
+        };
+        if (!background(0, bestFirst) || !background(bestEnd, segs.size()))
+            return;
+        r.accepted = true;
+        r.phrase = *best;
+    }
+
     std::string fullJsgf() const {
         // The phrases compete with any string of phones and words. Each
         // garbage phone costs the penalty, so garbage wins only where it
         // explains the audio better than the phrases by more than that per
         // phone. (pocketsphinx applies JSGF weights to words, not to rule
-        // references.)
+        // references.) The same phones may stand around a phrase, for noise
+        // and other talkers; judge() decides whether they were background.
         std::string s = grammar.jsgf();
         s.replace(s.find("public <phrase>"), 15, "<phrase>");
         std::string weight = "/";
@@ -187,7 +299,13 @@ struct Recognizer::Impl {
             s += wordWeight;
             s += word;
         }
-        s += ")+;\npublic <utterance> = <phrase> | <garbage>;\n";
+        s += ")+;\n<edge> = (";
+        for (std::size_t i = 0; i < kPhones.size(); ++i) {
+            s += i ? " | " : "";
+            s += weight;
+            s += garbageWord(kPhones[i]);
+        }
+        s += ")+;\npublic <utterance> = [<edge>] <phrase> [<edge>] | <garbage>;\n";
         return s;
     }
 };
@@ -203,8 +321,8 @@ Recognizer::Recognizer(RecognizerOptions options) : d(std::make_unique<Impl>()) 
     // always leaves a complete path, and voice-eval recognised no fewer
     // phrases than with beams of 1e-80, in half the time.
     d->config =
-        makeConfig({"recognizer", "-hmm", hmm.string(), "-dict", dict.string(), "-beam", "1e-40",
-                    "-pbeam", "1e-40", "-wbeam", "1e-30", "-remove_silence", "no"});
+        makeConfig({"recognizer", "-hmm", hmm.string(), "-dict", dict.string(), "-beam", "1e-35",
+                    "-pbeam", "1e-35", "-wbeam", "1e-25", "-remove_silence", "no"});
     d->decoder.reset(ps_init(d->config.get()));
     if (!d->decoder)
         throw ListenError("pocketsphinx: cannot load the model in " + dir.string());
@@ -304,23 +422,17 @@ Recognition Recognizer::finish() {
         const auto [from, to] = speechSpan(d->audio);
         // Nothing rising above the background is no command: given to the
         // decoder, steady noise can pass for a short word.
+        // A stream per utterance: the decoder's noise estimate would otherwise
+        // carry over from the last one, and the same audio be heard
+        // differently depending on what came before.
         if (from < to) {
-            if (ps_start_utt(ps) < 0 ||
+            if (ps_start_stream(ps) < 0 || ps_start_utt(ps) < 0 ||
                 ps_process_raw(ps, d->audio.data() + from, to - from, FALSE, TRUE) < 0 ||
                 ps_end_utt(ps) < 0)
                 throw ListenError("pocketsphinx: cannot decode the utterance");
             r.frames = ps_get_n_frames(ps);
-            int32 score = 0;
-            const char* hyp = ps_get_hyp(ps, &score);
-            std::string words = hyp ? hyp : "";
-            const Phrase* phrase = d->grammar.find(words);
-            if (phrase) {
-                r.heard = words;
-                r.accepted = true;
-                r.phrase = *phrase;
-            } else if (!words.empty()) {
-                r.heard = readable(words);
-            }
+            const std::span<const std::int16_t> span(d->audio.data() + from, to - from);
+            d->judge(segments(ps), span, r);
         }
     }
     d->audio.clear();

@@ -4,7 +4,7 @@
 //   voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]
 //              [--max-false-accept PERCENT] [--conditions quiet,white,babble]
 //              [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]
-//              [--list]
+//              [--edge-db DB] [--heard FILE] [--list]
 //
 // Every English espeak-ng voice, plain and with every variant, speaks the
 // program's voice commands, the engine's own phrases and a set of phrases
@@ -21,6 +21,8 @@
 // --max-false-accept) and counted on the fold's own voices only. Both are
 // broken down by voice family and noise. --us-only listens for US English
 // pronunciations alone, to see what the other accents' pronunciations change.
+// --heard writes what the shipped penalty heard in every recording, one per
+// line, for looking into what a change did.
 #include "agent/listen/Grammar.h"
 #include "agent/listen/ListenError.h"
 #include "agent/listen/Phrases.h"
@@ -117,6 +119,7 @@ struct Result {
     int condition = 0;
     double decodeMs = 0;    // at the shipped penalty
     std::vector<int> heard; // phrase index accepted at each penalty, or -1
+    std::string words;      // what the shipped penalty heard, e.g. "[AY] open commands window"
 };
 
 // ---- running espeak-ng ----------------------------------------------------
@@ -315,13 +318,14 @@ int phraseIndex(const Phrases& phrases, const std::string& spoken) {
 void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs::path>& files,
                  const std::vector<Samples>& babble, const Phrases& phrases, double snrDb,
                  const std::vector<bool>& conditions, const std::vector<double>& penalties,
-                 std::size_t shipped, double wordPenalty, bool usOnly, int job, int jobs,
-                 const fs::path& out) {
+                 std::size_t shipped, double wordPenalty, double edgeBelowDb, bool usOnly, int job,
+                 int jobs, const fs::path& out) {
     std::vector<std::unique_ptr<Recognizer>> recognizers;
     for (double penalty : penalties) {
         RecognizerOptions options;
         options.garbagePenalty = penalty;
         options.wordPenalty = wordPenalty;
+        options.edgeBelowDb = edgeBelowDb;
         if (usOnly)
             options.pronounce = [](const std::string& word) {
                 auto all = espeakPronunciations(word);
@@ -345,16 +349,19 @@ void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs:
                              : mixed(speech, babbleNoise(babble, speech.size(), seed), snrDb);
             std::vector<int> heard;
             double decodeMs = 0;
+            std::string words;
             for (std::size_t k = 0; k < recognizers.size(); ++k) {
                 const Recognition r = recognizers[k]->recognize(audio);
                 heard.push_back(r.accepted ? phraseIndex(phrases, r.phrase->spoken) : -1);
-                if (k == shipped)
+                if (k == shipped) {
                     decodeMs = r.decodeTime.count() / 1000.0;
+                    words = r.heard;
+                }
             }
             os << u << ' ' << c << ' ' << decodeMs;
             for (int h : heard)
                 os << ' ' << h;
-            os << '\n';
+            os << '\t' << words << '\n';
         }
     }
 }
@@ -367,6 +374,9 @@ std::vector<Result> readResults(const fs::path& p, std::size_t penalties) {
         r.heard.assign(penalties, -1);
         for (auto& h : r.heard)
             in >> h;
+        std::getline(in, r.words);
+        if (!r.words.empty() && r.words.front() == '\t')
+            r.words.erase(0, 1);
         out.push_back(r);
     }
     return out;
@@ -442,7 +452,7 @@ int usage() {
         << "usage: voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]\n"
            "                  [--max-false-accept PERCENT] [--conditions quiet,white,babble]\n"
            "                  [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]\n"
-           "                  [--list]\n";
+           "                  [--edge-db DB] [--heard FILE] [--list]\n";
     return 2;
 }
 
@@ -452,8 +462,10 @@ int main(int argc, char** argv) {
     fs::path cache = "voice-eval-cache";
     int jobs = 2, every = 1, folds = 4;
     double snrDb = 10.0, maxFalseAccept = 5.0, wordPenalty = kDefaultWordPenalty;
+    double edgeBelowDb = kDefaultEdgeBelowDb;
     std::vector<double> penalties = {12, kDefaultGarbagePenalty, 14, 16};
     bool listOnly = false, usOnly = false;
+    fs::path heardFile;
     std::vector<bool> conditions(kConditions, true);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -489,6 +501,10 @@ int main(int argc, char** argv) {
                 wordPenalty = std::stod(value());
             else if (arg == "--us-only")
                 usOnly = true;
+            else if (arg == "--edge-db")
+                edgeBelowDb = std::stod(value());
+            else if (arg == "--heard")
+                heardFile = value();
             else if (arg == "--list")
                 listOnly = true;
             else
@@ -602,7 +618,7 @@ int main(int argc, char** argv) {
         if (pid == 0) {
             try {
                 decodeShare(utterances, files, babble, phrases, snrDb, conditions, penalties,
-                            shipped, wordPenalty, usOnly, j, jobs,
+                            shipped, wordPenalty, edgeBelowDb, usOnly, j, jobs,
                             cache / ("results-" + std::to_string(j) + ".txt"));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "voice-eval: %s\n", e.what());
@@ -637,6 +653,23 @@ int main(int argc, char** argv) {
     auto phraseOf = [&](const Result& r) {
         return utterances[static_cast<std::size_t>(r.utterance)].phrase;
     };
+
+    if (!heardFile.empty()) {
+        std::ofstream os(heardFile);
+        for (const auto& r : results) {
+            const auto& u = utterances[static_cast<std::size_t>(r.utterance)];
+            const int heard = r.heard[shipped];
+            os << voiceOf(r).name << '\t' << u.wpm << '\t' << u.pitch << '\t'
+               << kConditionNames[r.condition] << '\t'
+               << phrases.text[static_cast<std::size_t>(u.phrase)] << '\t'
+               << (heard == phraseOf(r) ? "right"
+                   : heard >= 0         ? "WRONG"
+                                        : "rejected")
+               << '\t' << r.words << '\n';
+        }
+        if (!os)
+            std::fprintf(stderr, "voice-eval: cannot write %s\n", heardFile.c_str());
+    }
 
     // As shipped.
     {

@@ -69,9 +69,11 @@ Samples render(const std::string& text, const std::string& voice, int wpm) {
     return out;
 }
 
-Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
-    // Speech level over samples above a small floor, so silence around the
-    // phrase does not lower it.
+namespace {
+
+// Speech level over samples above a small floor, so silence around the
+// phrase does not lower it.
+double loudRms(const Samples& speech) {
     double sum = 0;
     std::size_t n = 0;
     for (auto v : speech)
@@ -79,8 +81,24 @@ Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
             sum += static_cast<double>(v) * v;
             ++n;
         }
-    const double speechRms = n ? std::sqrt(sum / static_cast<double>(n)) : 0;
-    const double noiseRms = speechRms / std::pow(10.0, snrDb / 20.0);
+    return n ? std::sqrt(sum / static_cast<double>(n)) : 0;
+}
+
+} // namespace
+
+Samples withTalker(const Samples& speech, const Samples& talker, double belowDb) {
+    const double gain =
+        loudRms(speech) / std::pow(10.0, belowDb / 20.0) / std::max(1.0, loudRms(talker));
+    Samples out(speech.size());
+    for (std::size_t i = 0; i < speech.size(); ++i)
+        out[i] = static_cast<std::int16_t>(
+            std::clamp(speech[i] + gain * talker[i % std::max<std::size_t>(1, talker.size())],
+                       -32768.0, 32767.0));
+    return out;
+}
+
+Samples withNoise(const Samples& speech, double snrDb, unsigned seed) {
+    const double noiseRms = loudRms(speech) / std::pow(10.0, snrDb / 20.0);
     std::mt19937 rng(seed);
     std::normal_distribution<double> g(0.0, noiseRms);
     Samples out(speech.size());

@@ -30,6 +30,9 @@ Samples render(const std::string& text, const std::string& voice, int wpm);
 // measured over the loud part); the seed makes it repeatable.
 Samples withNoise(const Samples& speech, double snrDb, unsigned seed);
 
+// Adds another talker throughout, its speech belowDb quieter than this one's.
+Samples withTalker(const Samples& speech, const Samples& talker, double belowDb);
+
 // Noise alone, seconds long, at an RMS level in dB full scale.
 Samples whiteNoise(double seconds, double dbfs, unsigned seed);
 Samples brownNoise(double seconds, double dbfs, unsigned seed);
