@@ -279,32 +279,18 @@ struct Recognizer::Impl {
         // and other talkers; judge() decides whether they were background.
         std::string s = grammar.jsgf();
         s.replace(s.find("public <phrase>"), 15, "<phrase>");
-        std::string weight = "/";
-        weight += decimal(options.garbagePenalty);
-        weight += "/ ";
-        s += "<garbage> = (";
-        for (std::size_t i = 0; i < kPhones.size(); ++i) {
-            s += i ? " | " : "";
-            s += weight;
-            s += garbageWord(kPhones[i]);
-        }
+        const std::string weight = "/" + decimal(options.garbagePenalty) + "/ ";
+        std::string phones;
+        for (const char* phone : kPhones)
+            phones += (phones.empty() ? "" : " | ") + weight + garbageWord(phone);
         // The phrases' words are in the loop too, each costing wordPenalty:
         // a sentence that shares words with a phrase ("random number") is
         // heard as those words and garbage, not stretched into the phrase.
-        std::string wordWeight = "/";
-        wordWeight += decimal(options.wordPenalty);
-        wordWeight += "/ ";
-        for (const auto& word : grammar.words()) {
-            s += " | ";
-            s += wordWeight;
-            s += word;
-        }
-        s += ")+;\n<edge> = (";
-        for (std::size_t i = 0; i < kPhones.size(); ++i) {
-            s += i ? " | " : "";
-            s += weight;
-            s += garbageWord(kPhones[i]);
-        }
+        const std::string wordWeight = "/" + decimal(options.wordPenalty) + "/ ";
+        s += "<garbage> = (" + phones;
+        for (const auto& word : grammar.words())
+            s += " | " + wordWeight + word;
+        s += ")+;\n<edge> = (" + phones;
         s += ")+;\npublic <utterance> = [<edge>] <phrase> [<edge>] | <garbage>;\n";
         return s;
     }
