@@ -36,6 +36,8 @@ constexpr const char* kSearch = "phrases";
 constexpr double kNoiseFloor = 60.0; // RMS in sample steps: about -55 dBFS
 // Dictionary words standing for one phone each: the garbage competitor.
 constexpr const char* kGarbagePrefix = "garbage_";
+constexpr int kSyllableFrames = 10; // 100 ms
+constexpr double kVoicedEdgeBelowDb = 8.0;
 constexpr std::array kPhones = {"AA", "AE", "AH", "AO", "AW", "AY", "B",  "CH", "D",  "DH",
                                 "EH", "ER", "EY", "F",  "G",  "HH", "IH", "IY", "JH", "K",
                                 "L",  "M",  "N",  "NG", "OW", "OY", "P",  "R",  "S",  "SH",
@@ -251,18 +253,19 @@ struct Recognizer::Impl {
                                         << " " << levelDb(db, s.first, s.last) << " dB";
         const double phraseDb = levelDb(db, segs[bestFirst].first, segs[bestEnd - 1].last);
         const double limit = phraseDb - options.edgeBelowDb;
-        // Voiced phones at an edge may be the phrase's own sound ("sing" as
-        // "say it" and a quiet [NG]): those must also be nearer the
-        // background's level than the phrase's.
-        const double voicedLimit = std::min(limit, (phraseDb + floorDb(db)) / 2);
+        // A voiced sound as long as a syllable and nearly as loud as the
+        // phrase is more likely part of a word than noise: "sing" heard as
+        // "say it" and an [NG] 6 dB down.
+        const double voicedLimit = phraseDb - kVoicedEdgeBelowDb;
         const auto background = [&](std::size_t from, std::size_t to) {
             if (from == to)
                 return true;
-            const bool noiseLike = std::all_of(segs.begin() + static_cast<long>(from),
-                                               segs.begin() + static_cast<long>(to),
-                                               [](const Segment& s) { return s.noiseLike(); });
-            return levelDb(db, segs[from].first, segs[to - 1].last) <=
-                   (noiseLike ? limit : voicedLimit);
+            int voicedFrames = 0;
+            for (std::size_t i = from; i < to; ++i)
+                if (!segs[i].noiseLike() && levelDb(db, segs[i].first, segs[i].last) > voicedLimit)
+                    voicedFrames += segs[i].last - segs[i].first + 1;
+            return voicedFrames < kSyllableFrames &&
+                   levelDb(db, segs[from].first, segs[to - 1].last) <= limit;
         };
         if (!background(0, bestFirst) || !background(bestEnd, segs.size()))
             return;

@@ -30,7 +30,8 @@ inline constexpr double kDefaultWordPenalty = 21.0;
 // Phones may also stand before and after a phrase, for the noise or other
 // talkers around a command. The phrase is taken only when they are this much
 // quieter than it (dB), so a sentence that goes on past a command ("sing a
-// song") is not; voiced phones must also be nearer the background's level.
+// song") is not, nor a voiced sound as long as a syllable within 8 dB of the
+// phrase.
 // At 8 dB, half as many commands are heard in a babble of talkers 10 dB down.
 inline constexpr double kDefaultEdgeBelowDb = 6.0;
 
