@@ -31,6 +31,11 @@ TEST(Recognizer, CommandsRecognisedOutOfGrammarAndNoiseRejected) {
           "Singing in the rain", "Open the window", "Random number", "Advanced settings",
           "Sing a song", "Say it again", "Hide and seek"})
         EXPECT_FALSE(rec.recognize(render(text, "en-us", 160)).accepted) << text;
+    // Noise makes the garbage cheaper: there a sentence is more easily
+    // stretched into a phrase.
+    const Samples sing = render("Sing", "en-us", 160);
+    EXPECT_EQ(rec.recognize(sing).garbagePenalty, kDefaultGarbagePenalty);
+    EXPECT_LT(rec.recognize(withNoise(sing, 10, 5)).garbagePenalty, kDefaultGarbagePenalty);
     const std::pair<const char*, Samples> noises[] = {{"white", whiteNoise(1.5, -20, 12)},
                                                       {"brown", brownNoise(1.5, -15, 14)},
                                                       {"hum", hum(1.5, -25)},
