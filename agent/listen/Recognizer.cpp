@@ -237,7 +237,8 @@ struct Recognizer::Impl {
     // heard before and after it (phones, or words of the garbage loop) is
     // quieter than the phrase by edgeBelowDb: other talkers or noise around a
     // command pass, the rest of a sentence does not.
-    void judge(const std::vector<Segment>& segs, std::span<const std::int16_t> audio,
+    // db: frameLevels() of the decoded audio.
+    void judge(const std::vector<Segment>& segs, const std::vector<double>& db,
                Recognition& r) const {
         std::string all;
         for (const auto& s : segs)
@@ -261,7 +262,6 @@ struct Recognizer::Impl {
         }
         if (!best)
             return;
-        const std::vector<double> db = frameLevels(audio);
         for (const auto& s : segs)
             qCDebug(lcListen).nospace() << s.word.c_str() << " frames " << s.first << "-" << s.last
                                         << " " << levelDb(db, s.first, s.last) << " dB";
@@ -442,9 +442,6 @@ Recognition Recognizer::finish() {
         const auto [from, to] = speechSpan(d->audio);
         // Nothing rising above the background is no command: given to the
         // decoder, steady noise can pass for a short word.
-        // A stream per utterance: the decoder's noise estimate would otherwise
-        // carry over from the last one, and the same audio be heard
-        // differently depending on what came before.
         if (from < to) {
             const std::span<const std::int16_t> span(d->audio.data() + from, to - from);
             const std::vector<double> levels = frameLevels(span);
@@ -453,12 +450,15 @@ Recognition Recognizer::finish() {
             r.garbagePenalty = d->options.garbagePenalty - (noisy ? kNoisyPenaltyCut : 0.0);
             if (ps_set_search(ps, noisy ? kNoisySearch : kSearch) < 0)
                 throw ListenError("pocketsphinx: cannot select the grammar");
+            // A stream per utterance: the decoder's noise estimate would
+            // otherwise carry over from the last one, and the same audio be
+            // heard differently depending on what came before.
             if (ps_start_stream(ps) < 0 || ps_start_utt(ps) < 0 ||
                 ps_process_raw(ps, d->audio.data() + from, to - from, FALSE, TRUE) < 0 ||
                 ps_end_utt(ps) < 0)
                 throw ListenError("pocketsphinx: cannot decode the utterance");
             r.frames = ps_get_n_frames(ps);
-            d->judge(segments(ps), span, r);
+            d->judge(segments(ps), levels, r);
         }
     }
     d->audio.clear();
