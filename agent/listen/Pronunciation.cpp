@@ -24,9 +24,8 @@ constexpr std::array kMap = {
     // Consonants.
     Mapping{"p", "P"}, Mapping{"b", "B"}, Mapping{"t", "T"}, Mapping{"t̪", "T"}, Mapping{"th", "T"},
     Mapping{"ɾ", "T"}, Mapping{"ʔ", "T"}, Mapping{"d", "D"}, Mapping{"k", "K"}, Mapping{"x", "K"},
-    Mapping{"ɡ", "G"},
-    Mapping{"g", "G"}, Mapping{"f", "F"}, Mapping{"v", "V"}, Mapping{"θ", "TH"}, Mapping{"ð", "DH"},
-    Mapping{"s", "S"}, Mapping{"z", "Z"}, Mapping{"ʃ", "SH"}, Mapping{"ʒ", "ZH"},
+    Mapping{"ɡ", "G"}, Mapping{"g", "G"}, Mapping{"f", "F"}, Mapping{"v", "V"}, Mapping{"θ", "TH"},
+    Mapping{"ð", "DH"}, Mapping{"s", "S"}, Mapping{"z", "Z"}, Mapping{"ʃ", "SH"}, Mapping{"ʒ", "ZH"},
     Mapping{"h", "HH"}, Mapping{"tʃ", "CH"}, Mapping{"dʒ", "JH"}, Mapping{"m", "M"},
     Mapping{"n", "N"}, Mapping{"nʲ", "N"}, Mapping{"ŋ", "NG"}, Mapping{"l", "L"}, Mapping{"ɹ", "R"},
     Mapping{"r", "R"}, Mapping{"w", "W"}, Mapping{"ʍ", "W"}, Mapping{"j", "Y"},

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include <sstream>
+#include <string_view>
 
 namespace agent::listen {
 
@@ -98,27 +98,6 @@ std::string decimal(double log10Penalty) {
     return buf.data();
 }
 
-// The decoder's words with garbage shown as its phones: "say it [AH G EH N]".
-std::string readable(const std::string& words) {
-    std::string out;
-    bool inGarbage = false;
-    std::istringstream in(words);
-    for (std::string w; in >> w;) {
-        const bool garbage = w.rfind(kGarbagePrefix, 0) == 0;
-        if (inGarbage && !garbage)
-            out += ']';
-        if (!out.empty())
-            out += ' ';
-        if (garbage && !inGarbage)
-            out += '[';
-        out += garbage ? w.substr(std::string_view(kGarbagePrefix).size()) : w;
-        inGarbage = garbage;
-    }
-    if (inGarbage)
-        out += ']';
-    return out;
-}
-
 // The dictionary's name for a word's n-th pronunciation (from 0): "word",
 // "word(2)", "word(3)"...
 std::string entryName(const std::string& word, std::size_t n) {
@@ -190,18 +169,41 @@ std::pair<std::size_t, std::size_t> speechSpan(const std::vector<std::int16_t>& 
 struct Segment {
     std::string word;
     int first = 0, last = 0; // frames, inclusive
-    bool garbage() const { return word.rfind(kGarbagePrefix, 0) == 0; }
+    // The phone a garbage word stands for, or empty for a grammar word.
+    std::string_view phone() const {
+        const std::string_view w(word);
+        return w.starts_with(kGarbagePrefix) ? w.substr(std::string_view(kGarbagePrefix).size())
+                                             : std::string_view();
+    }
+    bool garbage() const { return !phone().empty(); }
     // A garbage phone made without voicing much: a stop or fricative.
     bool noiseLike() const {
-        static constexpr std::array kObstruents = {"B",  "CH", "D", "DH", "F", "G",
-                                                   "HH", "JH", "K", "P",  "S", "SH",
-                                                   "T",  "TH", "V", "Z",  "ZH"};
+        static constexpr std::array<std::string_view, 17> kObstruents = {
+            "B", "CH", "D",  "DH", "F",  "G", "HH", "JH", "K",
+            "P", "S",  "SH", "T",  "TH", "V", "Z",  "ZH"};
         return garbage() &&
-               std::find(kObstruents.begin(), kObstruents.end(),
-                         std::string_view(word).substr(std::string_view(kGarbagePrefix).size())) !=
-                   kObstruents.end();
+               std::find(kObstruents.begin(), kObstruents.end(), phone()) != kObstruents.end();
     }
 };
+
+// The decoder's words with garbage shown as its phones: "say it [AH G EH N]".
+std::string readable(const std::vector<Segment>& segs) {
+    std::string out;
+    bool inGarbage = false;
+    for (const auto& s : segs) {
+        if (inGarbage && !s.garbage())
+            out += ']';
+        if (!out.empty())
+            out += ' ';
+        if (s.garbage() && !inGarbage)
+            out += '[';
+        out += s.garbage() ? s.phone() : std::string_view(s.word);
+        inGarbage = s.garbage();
+    }
+    if (inGarbage)
+        out += ']';
+    return out;
+}
 
 // The decoder's words with their frames; silence, noise fillers and the
 // grammar's empty "(NULL)" steps left out.
@@ -250,10 +252,7 @@ struct Recognizer::Impl {
     // db: frameLevels() of the decoded audio.
     void judge(const std::vector<Segment>& segs, const std::vector<double>& db,
                Recognition& r) const {
-        std::string all;
-        for (const auto& s : segs)
-            all += (all.empty() ? "" : " ") + s.word;
-        r.heard = readable(all);
+        r.heard = readable(segs);
         const Phrase* best = nullptr;
         std::size_t bestFirst = 0, bestEnd = 0;
         for (std::size_t first = 0; first < segs.size(); ++first) {
