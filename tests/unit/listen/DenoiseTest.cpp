@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace agent::listen;
@@ -53,10 +54,9 @@ TEST(Denoise, SteadyNoiseIsTakenOutAndTheSpeechKept) {
 TEST(Denoise, OtherTalkersAndShortAudioAreLeftAlone) {
     // Two talkers throughout, one starting halfway through the other's sentence.
     const Samples a = render("What time is it now, and where is the station", "en-us", 160);
-    const Samples b = render("Banana elephant purple", "en+f3", 180);
-    Samples talkers(a.size());
-    for (std::size_t i = 0; i < a.size(); ++i)
-        talkers[i] = static_cast<std::int16_t>(a[i] / 2 + b[(i + b.size() / 2) % b.size()] / 2);
+    Samples b = render("Banana elephant purple", "en+f3", 180);
+    std::rotate(b.begin(), b.begin() + static_cast<long>(b.size() / 2), b.end());
+    const Samples talkers = withTalker(a, b, 0);
     EXPECT_FALSE(withoutSteadyNoise(plus(talkers, whiteNoise(5.0, -55, 4))));
     EXPECT_FALSE(withoutSteadyNoise(whiteNoise(0.1, -30, 5)));
 }

@@ -36,10 +36,9 @@ TEST(Recognizer, CommandsRecognisedOutOfGrammarAndNoiseRejected) {
           "Sing a song", "Say it again", "Hide and seek"})
         EXPECT_FALSE(rec.recognize(render(text, "en-us", 160)).accepted) << text;
     // Noise makes the garbage cheaper: there a sentence is more easily
-    // stretched into a phrase.
-    // Steady noise is taken out first and leaves less to stretch over than
-    // noise that comes and goes (here the same noise, swelling three times a
-    // second).
+    // stretched into a phrase. Steady noise is taken out first and leaves less
+    // to stretch over than noise that comes and goes (here the same noise,
+    // swelling three times a second).
     const Samples sing = render("Sing", "en-us", 160);
     EXPECT_EQ(rec.recognize(sing).garbagePenalty, kDefaultGarbagePenalty);
     const Samples steady = withNoise(sing, 10, 5);
