@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 
 namespace agent::listen {
 
@@ -17,6 +18,7 @@ namespace agent::listen {
 class RecognizerWorker : public QObject {
   public:
     std::unique_ptr<Recognizer> recognizer;
+    std::optional<Recognition> ahead; // decoded before the end was certain
 };
 
 namespace {
@@ -104,6 +106,7 @@ void Listener::setOptions(const Options& options) {
     const bool wasHandsFree = options_.handsFree;
     options_ = options;
     vad_ = VoiceActivityDetector(options_.vad);
+    ahead_ = DecodeAhead(options_.decodeAheadMs);
     if (options_.handsFree && !wasHandsFree && state_ == State::Idle)
         start();
     else if (!options_.handsFree && wasHandsFree && state_ == State::Listening)
@@ -190,11 +193,13 @@ void Listener::start() {
 
 void Listener::beginUtterance() {
     inUtterance_ = true;
+    ahead_.reset();
     std::vector<std::int16_t> pre = std::move(preRoll_);
     preRoll_.clear();
     QMetaObject::invokeMethod(worker_.get(), [this, pre = std::move(pre)] {
         if (!worker_->recognizer)
             return;
+        worker_->ahead.reset();
         worker_->recognizer->begin();
         worker_->recognizer->feed(pre);
     });
@@ -269,6 +274,23 @@ void Listener::onAudio() {
     if (options_.handsFree ? event == VoiceActivityDetector::Event::SpeechEnded
                            : released_ && vad_.trailingSilenceMs() >= options_.endSilenceMs)
         finishUtterance();
+    else if (ahead_.due(vad_))
+        decodeAhead();
+}
+
+// The speaker has paused: decoding now, while the end is awaited, has the
+// answer ready when it comes, unless they go on.
+void Listener::decodeAhead() {
+    QMetaObject::invokeMethod(worker_.get(), [this] {
+        if (!worker_->recognizer)
+            return;
+        try {
+            worker_->ahead = worker_->recognizer->recognizeSoFar();
+        } catch (const std::exception& e) {
+            worker_->ahead.reset();
+            qCInfo(lcListen) << "recognition failed:" << e.what();
+        }
+    });
 }
 
 void Listener::finishUtterance() {
@@ -276,21 +298,31 @@ void Listener::finishUtterance() {
         return;
     releaseTimer_.stop();
     // What is already captured still belongs to the utterance.
-    if (io_)
-        forward(readSamples(io_));
+    if (io_) {
+        std::vector<std::int16_t> rest = readSamples(io_);
+        vad_.feed(rest);
+        forward(std::move(rest));
+    }
+    const bool aheadStands = ahead_.stands(vad_);
     inUtterance_ = false;
     if (!options_.handsFree)
         closeMicrophone();
     setState(State::Recognizing);
-    QMetaObject::invokeMethod(worker_.get(), [this] {
+    QMetaObject::invokeMethod(worker_.get(), [this, aheadStands] {
         if (!worker_->recognizer)
             return;
         Recognition r;
         try {
-            r = worker_->recognizer->finish();
+            if (aheadStands && worker_->ahead) {
+                r = *worker_->ahead; // only silence came after it
+                worker_->recognizer->begin();
+            } else {
+                r = worker_->recognizer->finish();
+            }
         } catch (const std::exception& e) {
             qCInfo(lcListen) << "recognition failed:" << e.what();
         }
+        worker_->ahead.reset();
         QMetaObject::invokeMethod(
             this, [this, r] { onResult(r); }, Qt::QueuedConnection);
     });

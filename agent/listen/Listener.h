@@ -25,7 +25,9 @@ class RecognizerWorker;
 // thread. Push-to-talk: start() when the listening key goes down, stop() when
 // it comes up; recognition ends once the speaker has been silent a moment
 // after the release, and at the latest releaseDelayMs after it. Hands-free
-// mode (off by default) opens and closes utterances by voice activity.
+// mode (off by default) opens and closes utterances by voice activity. The
+// utterance is decoded as soon as the speaker pauses, so that the answer is
+// ready when the end comes.
 class Listener : public QObject {
     Q_OBJECT
   public:
@@ -42,6 +44,9 @@ class Listener : public QObject {
     struct Options {
         int releaseDelayMs = 2000; // the most recognition waits after the release
         int endSilenceMs = 500;    // silence after the release that ends it sooner
+        // Silence after which the utterance is decoded while the end is
+        // awaited: the answer stands if no more speech comes.
+        int decodeAheadMs = 200;
         bool handsFree = false;
         VoiceActivityOptions vad;
         QAudioDevice device; // null: the default input
@@ -77,6 +82,7 @@ class Listener : public QObject {
     void onAudio();
     void forward(std::vector<std::int16_t> chunk);
     void beginUtterance();
+    void decodeAhead();
     void finishUtterance();
     void onResult(const Recognition& r);
     void refreshIdleState();
@@ -88,6 +94,7 @@ class Listener : public QObject {
     std::unique_ptr<QAudioSource> source_;
     QIODevice* io_ = nullptr; // owned by source_
     VoiceActivityDetector vad_;
+    DecodeAhead ahead_{options_.decodeAheadMs};
     QTimer releaseTimer_;
     bool pendingStart_ = false;
     bool released_ = false;

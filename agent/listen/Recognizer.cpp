@@ -296,6 +296,61 @@ struct Recognizer::Impl {
         r.phrase = *best;
     }
 
+    Recognition decode(std::vector<std::int16_t> audio) {
+        const auto started = std::chrono::steady_clock::now();
+        Recognition r;
+        r.audioSeconds = static_cast<double>(audio.size()) / kSampleRate;
+        ps_decoder_t* ps = decoder.get();
+        if (searchReady && !audio.empty()) {
+            // Microphones never give digital silence, and the model never heard
+            // it: stretches of it (synthesised or muted input) give degenerate
+            // log energies that skew the cepstral mean and lose the right phrase.
+            // A noise floor like a microphone's own (about -55 dBFS), the same for every utterance
+            // so a recording always gives the same answer.
+            std::minstd_rand rng(1);
+            std::normal_distribution<double> floorNoise(0.0, kNoiseFloor);
+            for (auto& v : audio)
+                v = static_cast<std::int16_t>(
+                    std::clamp(static_cast<double>(v) + floorNoise(rng), -32768.0, 32767.0));
+            // The whole utterance at once: batch cepstral mean normalisation, as
+            // the model was trained.
+            const auto [from, to] = speechSpan(audio);
+            // Nothing rising above the background is no command: given to the
+            // decoder, steady noise can pass for a short word.
+            if (from < to) {
+                std::vector<double> levels = frameLevels({audio.data() + from, to - from});
+                const double spread = percentileDb(levels, 0.9) - floorDb(levels);
+                Background background = spread < kNoisyBelowDb ? Noise : Quiet;
+                if (background == Noise) {
+                    if (auto cleaned = withoutSteadyNoise(audio)) {
+                        audio = std::move(*cleaned);
+                        levels = frameLevels({audio.data() + from, to - from});
+                        background = SteadyNoise;
+                    }
+                }
+                const Search& search = kSearches[background];
+                r.garbagePenalty = options.garbagePenalty - search.penaltyCut;
+                if (ps_set_search(ps, search.name) < 0)
+                    throw ListenError("pocketsphinx: cannot select the grammar");
+                // A stream per utterance: the decoder's noise estimate would
+                // otherwise carry over from the last one, and the same audio be
+                // heard differently depending on what came before.
+                if (ps_start_stream(ps) < 0 || ps_start_utt(ps) < 0 ||
+                    ps_process_raw(ps, audio.data() + from, to - from, FALSE, TRUE) < 0 ||
+                    ps_end_utt(ps) < 0)
+                    throw ListenError("pocketsphinx: cannot decode the utterance");
+                r.frames = ps_get_n_frames(ps);
+                judge(segments(ps), levels, r);
+            }
+        }
+        r.decodeTime = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - started);
+        qCInfo(lcListen).nospace()
+            << "heard " << r.heard.c_str() << (r.accepted ? " accepted" : " rejected") << " in "
+            << r.decodeTime.count() / 1000.0 << " ms";
+        return r;
+    }
+
     std::string fullJsgf(double garbagePenalty) const {
         // The phrases compete with any string of phones and words. Each
         // garbage phone costs the penalty, so garbage wins only where it
@@ -429,59 +484,13 @@ void Recognizer::feed(std::span<const std::int16_t> samples) {
     d->audio.insert(d->audio.end(), samples.begin(), samples.end());
 }
 
+Recognition Recognizer::recognizeSoFar() {
+    return d->decode(d->audio);
+}
+
 Recognition Recognizer::finish() {
-    const auto started = std::chrono::steady_clock::now();
-    Recognition r;
-    r.audioSeconds = static_cast<double>(d->audio.size()) / kSampleRate;
-    ps_decoder_t* ps = d->decoder.get();
-    if (d->searchReady && !d->audio.empty()) {
-        // Microphones never give digital silence, and the model never heard
-        // it: stretches of it (synthesised or muted input) give degenerate
-        // log energies that skew the cepstral mean and lose the right phrase.
-        // A noise floor like a microphone's own (about -55 dBFS), the same for every utterance
-        // so a recording always gives the same answer.
-        std::minstd_rand rng(1);
-        std::normal_distribution<double> floorNoise(0.0, kNoiseFloor);
-        for (auto& v : d->audio)
-            v = static_cast<std::int16_t>(
-                std::clamp(static_cast<double>(v) + floorNoise(rng), -32768.0, 32767.0));
-        // The whole utterance at once: batch cepstral mean normalisation, as
-        // the model was trained.
-        const auto [from, to] = speechSpan(d->audio);
-        // Nothing rising above the background is no command: given to the
-        // decoder, steady noise can pass for a short word.
-        if (from < to) {
-            std::vector<double> levels = frameLevels({d->audio.data() + from, to - from});
-            const double spread = percentileDb(levels, 0.9) - floorDb(levels);
-            Background background = spread < kNoisyBelowDb ? Noise : Quiet;
-            if (background == Noise) {
-                if (auto cleaned = withoutSteadyNoise(d->audio)) {
-                    d->audio = std::move(*cleaned);
-                    levels = frameLevels({d->audio.data() + from, to - from});
-                    background = SteadyNoise;
-                }
-            }
-            const Search& search = kSearches[background];
-            r.garbagePenalty = d->options.garbagePenalty - search.penaltyCut;
-            if (ps_set_search(ps, search.name) < 0)
-                throw ListenError("pocketsphinx: cannot select the grammar");
-            // A stream per utterance: the decoder's noise estimate would
-            // otherwise carry over from the last one, and the same audio be
-            // heard differently depending on what came before.
-            if (ps_start_stream(ps) < 0 || ps_start_utt(ps) < 0 ||
-                ps_process_raw(ps, d->audio.data() + from, to - from, FALSE, TRUE) < 0 ||
-                ps_end_utt(ps) < 0)
-                throw ListenError("pocketsphinx: cannot decode the utterance");
-            r.frames = ps_get_n_frames(ps);
-            d->judge(segments(ps), levels, r);
-        }
-    }
+    Recognition r = d->decode(std::move(d->audio));
     d->audio.clear();
-    r.decodeTime = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - started);
-    qCInfo(lcListen).nospace() << "heard " << r.heard.c_str()
-                               << (r.accepted ? " accepted" : " rejected") << " in "
-                               << r.decodeTime.count() / 1000.0 << " ms";
     return r;
 }
 

@@ -61,7 +61,7 @@ struct Recognition {
     // The garbage penalty it was decoded with: lower in noise, where a
     // sentence is more easily stretched into a phrase.
     double garbagePenalty = 0.0;
-    std::chrono::microseconds decodeTime{0}; // from finish() to the answer
+    std::chrono::microseconds decodeTime{0}; // from the call to the answer
 };
 
 // Recognises one utterance at a time against a Grammar: 16 kHz mono 16-bit
@@ -84,6 +84,9 @@ class Recognizer {
 
     void begin();
     void feed(std::span<const std::int16_t> samples);
+    // Decodes what has been fed so far and keeps it: feeding may go on, for
+    // an answer ready before the end is certain.
+    Recognition recognizeSoFar();
     Recognition finish();
 
     // begin(), feed(samples), finish().

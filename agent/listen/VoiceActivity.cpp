@@ -40,7 +40,9 @@ VoiceActivityDetector::Event VoiceActivityDetector::frame(double db) {
     floorDb_ = recent_.size() < window ? std::min(options_.initialFloorDb, quietest) : quietest;
     const bool speech = db > std::max(floorDb_ + options_.aboveNoiseDb, options_.minSpeechDb);
     Event e = Event::None;
+    ++frames_;
     if (speech) {
+        lastSpeechEnd_ = frames_;
         ++speechFrames_;
         silentFrames_ = 0;
         if (!inSpeech_ && speechFrames_ * options_.frameMs >= options_.startMs) {

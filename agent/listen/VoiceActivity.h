@@ -36,6 +36,9 @@ class VoiceActivityDetector {
     // Silence since the last speech frame; 0 while speech goes on.
     int trailingSilenceMs() const { return silentFrames_ * options_.frameMs; }
     bool heardSpeech() const { return heardSpeech_; }
+    // Where the last speech frame ended, from reset(); 0 before any. Unchanged
+    // while silence goes on.
+    int lastSpeechEndMs() const { return lastSpeechEnd_ * options_.frameMs; }
     double noiseFloorDb() const { return floorDb_; }
 
   private:
@@ -49,8 +52,36 @@ class VoiceActivityDetector {
     std::deque<double> recent_; // frame levels within the floor window
     int speechFrames_ = 0;
     int silentFrames_ = 0;
+    int frames_ = 0;
+    int lastSpeechEnd_ = 0; // in frames
     bool inSpeech_ = false;
     bool heardSpeech_ = false;
+};
+
+// Decoding while the end of an utterance is awaited: due once speech has been
+// followed by aheadMs of silence, and what it decoded stands for the whole
+// utterance while no more speech comes. Asked after each piece of audio the
+// detector takes.
+class DecodeAhead {
+  public:
+    explicit DecodeAhead(int aheadMs) : aheadMs_(aheadMs) {}
+
+    // Whether to decode now; true once for each stretch of silence.
+    bool due(const VoiceActivityDetector& vad) {
+        if (!vad.heardSpeech() || vad.trailingSilenceMs() < aheadMs_ ||
+            vad.lastSpeechEndMs() == decodedAt_)
+            return false;
+        decodedAt_ = vad.lastSpeechEndMs();
+        return true;
+    }
+    bool stands(const VoiceActivityDetector& vad) const {
+        return decodedAt_ >= 0 && decodedAt_ == vad.lastSpeechEndMs();
+    }
+    void reset() { decodedAt_ = -1; }
+
+  private:
+    int aheadMs_;
+    int decodedAt_ = -1; // the speech end it was due after
 };
 
 } // namespace agent::listen

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
+
 using namespace agent::listen;
 using namespace listentest;
 using Event = VoiceActivityDetector::Event;
@@ -50,4 +53,39 @@ TEST(VoiceActivity, LoudSteadyNoiseIsLearnt) {
     for (auto& v : loud)
         v = static_cast<std::int16_t>(v / 2);
     EXPECT_EQ(vad.feed(withNoise(loud, 20, 10)), Event::SpeechStarted);
+}
+
+// Decoding ahead: due once the speaker has paused, once per pause, and what
+// it decoded stands until they speak again.
+TEST(VoiceActivity, DecodingAheadIsDueOncePerPauseAndStandsUntilSpeechResumes) {
+    VoiceActivityDetector vad;
+    DecodeAhead ahead(200);
+    int due = 0;
+    const auto hear = [&](const Samples& s) {
+        for (std::size_t i = 0; i < s.size(); i += 1600) {
+            vad.feed(std::span(s).subspan(i, std::min<std::size_t>(1600, s.size() - i)));
+            due += ahead.due(vad);
+        }
+    };
+    const auto word = [](const char* text) {
+        Samples s = render(text, "en-us", 175);
+        s.resize(s.size() - 3200); // ends with the word: no pause yet
+        return s;
+    };
+    const Samples pause(8000, 0);
+    hear(pause);
+    EXPECT_EQ(due, 0) << "silence before any speech";
+    hear(word("random"));
+    EXPECT_EQ(due, 0);
+    hear(pause);
+    EXPECT_EQ(due, 1);
+    EXPECT_TRUE(ahead.stands(vad));
+    hear(word("animation"));
+    EXPECT_FALSE(ahead.stands(vad));
+    hear(pause);
+    hear(pause);
+    EXPECT_EQ(due, 2);
+    EXPECT_TRUE(ahead.stands(vad));
+    ahead.reset();
+    EXPECT_FALSE(ahead.stands(vad));
 }
