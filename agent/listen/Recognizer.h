@@ -24,7 +24,7 @@ inline constexpr int kSampleRate = 16000;
 // comes out as those words and others, which is no phrase. Chosen with
 // voice-eval on espeak-ng voices and the unit tests: at 12 more phrases are
 // lost, at 14 more noise and near misses pass. In noise it is lower (by 2 in
-// steady noise, which is taken out first, by 3 in other noise). The
+// steady noise, which is taken out first, by 4 in other noise). The
 // word penalty moves the balance less: 17 and 21 trade the same way.
 inline constexpr double kDefaultGarbagePenalty = 13.0;
 inline constexpr double kDefaultWordPenalty = 21.0;
