@@ -90,9 +90,8 @@ TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
 }
 
 // A second of steady room noise either side of the phrase is left out of what is
-// decoded, whether the audio comes at once or in pieces.
-// Fed at once, in pieces, or decoded ahead of the end with the audio kept for
-// finish(): the same answer.
+// decoded, and the answer is the same whether the audio comes at once, in
+// pieces, or is decoded ahead of the end with the audio kept for finish().
 TEST(Recognizer, RoomNoiseAroundThePhraseIsLeftOutFedAtOnceOrInPieces) {
     Recognizer rec;
     rec.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
