@@ -20,7 +20,7 @@
 // figures follow: the recogniser as shipped (its default penalty), and
 // leave-voices-out folds: the penalty is calibrated on the voices of all other
 // folds (the one recognising most whose false accepts stay within
-// --max-false-accept) and counted on the fold's own voices only. Both are
+// --max-false-accept in every noise condition) and counted on the fold's own voices only. Both are
 // broken down by voice family and noise. --us-only listens for US English
 // pronunciations alone, to see what the other accents' pronunciations change.
 // --heard writes what the shipped penalty heard in every recording, one per
@@ -454,22 +454,30 @@ void printTable(const std::string& title, const std::map<std::string, std::vecto
 }
 
 // The penalty recognising the most in-grammar phrases whose false accepts on
-// these results stay within maxFalseAcceptPercent (pooled over the noise
-// conditions); the strictest one when none does.
+// these results stay within maxFalseAcceptPercent in every condition (the
+// goal holds per condition: pooled, quiet's few false accepts hid white
+// noise's 5.1 %); the strictest one when none does.
 std::size_t calibrate(const std::vector<const Result*>& results, const std::vector<Utterance>& utt,
                       const Phrases& phrases, double maxFalseAcceptPercent) {
     const std::size_t penalties = results.empty() ? 1 : results.front()->heard.size();
     std::size_t chosen = 0;
     int chosenRecognised = -1;
     for (std::size_t k = 0; k < penalties; ++k) {
-        Tally t;
+        std::vector<Tally> byCondition(kConditions);
         for (const Result* r : results) {
             const int phrase = utt[static_cast<std::size_t>(r->utterance)].phrase;
-            t.add(phrase < phrases.inGrammar, phrase, r->heard[k]);
+            byCondition[static_cast<std::size_t>(r->condition)].add(phrase < phrases.inGrammar,
+                                                                    phrase, r->heard[k]);
         }
-        if (t.falseAcceptRate() <= maxFalseAcceptPercent && t.recognised > chosenRecognised) {
+        int recognised = 0;
+        bool within = true;
+        for (const Tally& t : byCondition) {
+            recognised += t.recognised;
+            within = within && t.falseAcceptRate() <= maxFalseAcceptPercent;
+        }
+        if (within && recognised > chosenRecognised) {
             chosen = k;
-            chosenRecognised = t.recognised;
+            chosenRecognised = recognised;
         }
     }
     return chosen;
@@ -491,7 +499,7 @@ int main(int argc, char** argv) {
     int jobs = 2, every = 1, folds = 4;
     double snrDb = 10.0, maxFalseAccept = 5.0, wordPenalty = kDefaultWordPenalty;
     double edgeBelowDb = kDefaultEdgeBelowDb;
-    std::vector<double> penalties = {12, kDefaultGarbagePenalty, 14, 16};
+    std::vector<double> penalties = {12, 13, kDefaultGarbagePenalty, 14, 16};
     bool listOnly = false, usOnly = false;
     fs::path heardFile;
     std::vector<bool> conditions(kConditions, true);
