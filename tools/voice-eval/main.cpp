@@ -20,9 +20,10 @@
 // figures follow: the recogniser as shipped (its default penalty), and
 // leave-voices-out folds: the penalty is calibrated on the voices of all other
 // folds (the one recognising most whose false accepts stay within
-// --max-false-accept in every noise condition) and counted on the fold's own voices only. Both are
-// broken down by voice family and noise. --us-only listens for US English
-// pronunciations alone, to see what the other accents' pronunciations change.
+// --max-false-accept in every noise condition) and counted on the fold's own
+// voices only. Both are broken down by voice family and noise. --us-only
+// listens for US English pronunciations alone, to see what the other accents'
+// pronunciations change.
 // --heard writes what the shipped penalty heard in every recording, one per
 // line, for looking into what a change did.
 #include "agent/listen/Grammar.h"
@@ -47,6 +48,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -565,9 +567,20 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (every > 1) {
+        // Variants take the accents in turn, so every n-th voice overall
+        // would leave accents out (with 8 accents and --every 4, all but two),
+        // and every n-th of each accent whole families (the variants are in
+        // alphabetical order). A diagonal instead: in each round of the
+        // accents, a different n-th of them.
+        std::set<std::string> accents;
+        for (const auto& v : voices)
+            accents.insert(v.accent);
+        const std::size_t rounds = accents.size();
+        const auto n = static_cast<std::size_t>(every);
         std::vector<Voice> some;
-        for (std::size_t i = 0; i < voices.size(); i += static_cast<std::size_t>(every))
-            some.push_back(voices[i]);
+        for (std::size_t i = 0; i < voices.size(); ++i)
+            if ((i / rounds + i % rounds) % n == 0)
+                some.push_back(voices[i]);
         voices = std::move(some);
     }
     if (voices.empty()) {
