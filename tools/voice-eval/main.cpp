@@ -48,7 +48,6 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -457,8 +456,8 @@ void printTable(const std::string& title, const std::map<std::string, std::vecto
 
 // The penalty recognising the most in-grammar phrases whose false accepts on
 // these results stay within maxFalseAcceptPercent in every condition (the
-// goal holds per condition: pooled, quiet's few false accepts hid white
-// noise's 5.1 %); the strictest one when none does.
+// goal holds per condition: pooled, quiet's few false accepts could hide a
+// noisy condition's many); the strictest one when none does.
 std::size_t calibrate(const std::vector<const Result*>& results, const std::vector<Utterance>& utt,
                       const Phrases& phrases, double maxFalseAcceptPercent) {
     const std::size_t penalties = results.empty() ? 1 : results.front()->heard.size();
@@ -570,17 +569,18 @@ int main(int argc, char** argv) {
         // Variants take the accents in turn, so every n-th voice overall
         // would leave accents out (with 8 accents and --every 4, all but two),
         // and every n-th of each accent whole families (the variants are in
-        // alphabetical order). A diagonal instead: in each round of the
-        // accents, a different n-th of them.
-        std::set<std::string> accents;
-        for (const auto& v : voices)
-            accents.insert(v.accent);
-        const std::size_t rounds = accents.size();
-        const auto n = static_cast<std::size_t>(every);
+        // alphabetical order). A diagonal instead: every n-th voice of each
+        // accent, offset by the accent's place, so each round of the accents
+        // gives a different n-th of them. It does not depend on the order of
+        // the list.
+        std::map<std::string, std::size_t> accentIndex, voicesSeen;
         std::vector<Voice> some;
-        for (std::size_t i = 0; i < voices.size(); ++i)
-            if ((i / rounds + i % rounds) % n == 0)
-                some.push_back(voices[i]);
+        for (const auto& v : voices) {
+            const std::size_t accent =
+                accentIndex.emplace(v.accent, accentIndex.size()).first->second;
+            if ((accent + voicesSeen[v.accent]++) % static_cast<std::size_t>(every) == 0)
+                some.push_back(v);
+        }
         voices = std::move(some);
     }
     if (voices.empty()) {
