@@ -69,6 +69,7 @@ constexpr double kNoiseFloor = 60.0; // RMS in sample steps: about -55 dBFS
 // Dictionary words standing for one phone each: the garbage competitor.
 constexpr const char* kGarbagePrefix = "garbage_";
 constexpr int kSyllableFrames = 10; // 100 ms
+constexpr int kPauseFrames = 15;    // 150 ms: between two sounds, not within a word; or a click
 constexpr double kVoicedEdgeBelowDb = 8.0;
 constexpr std::array kPhones = {"AA", "AE", "AH", "AO", "AW", "AY", "B",  "CH", "D",  "DH",
                                 "EH", "ER", "EY", "F",  "G",  "HH", "IH", "IY", "JH", "K",
@@ -306,7 +307,15 @@ struct Recognizer::Impl {
             return voicedFrames < kSyllableFrames &&
                    levelDb(db, segs[from].first, segs[to - 1].last) <= limit;
         };
-        if (!background(0, bestFirst) || !background(bestEnd, segs.size()))
+        // A click or the listening tone, brief and set off from the phrase
+        // by a pause, is left out of the leading edge; words before a pause
+        // are not, nor anything after the phrase.
+        std::size_t lead = bestFirst;
+        while (lead > 0 && segs[lead].first - segs[lead - 1].last <= kPauseFrames)
+            --lead;
+        if (lead > 0 && segs[lead - 1].last - segs[0].first >= kPauseFrames)
+            lead = 0;
+        if (!background(lead, bestFirst) || !background(bestEnd, segs.size()))
             return;
         r.accepted = true;
         r.phrase = *best;

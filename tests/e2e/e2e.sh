@@ -268,7 +268,8 @@ listen)
     xdotool keyup Scroll_Lock
     ended
     [ "$status" = 0 ] || fail "saying \"Shut up and quit\" did not end the program ($status)"
-    grep -q 'agent.listen: heard shut up and quit accepted' "$log" || fail "not heard as BYE's phrase"
+    grep -q 'agent.listen: heard \(\[[A-Z ]*\] \)\?shut up and quit accepted' "$log" ||
+        fail "not heard as BYE's phrase"
     grep 'agent.request' "$log" | tail -1 | grep -qx 'agent.request: StopAll' ||
         fail "BYE did not stop the character last"
     ;;
