@@ -23,7 +23,10 @@ class RecognizerWorker : public QObject {
 
 namespace {
 constexpr qint64 kPreRollMs = 300;
-}
+// The listening tone lasts 120 ms; the rest allows for the sound system's
+// delay and the room's echo.
+constexpr qint64 kToneFilterMs = 1000;
+} // namespace
 
 Listener::Listener(RecognizerOptions recognizerOptions, QObject* parent)
     : QObject(parent), thread_(std::make_unique<QThread>()),
@@ -183,6 +186,7 @@ void Listener::start() {
         setState(State::NoMicrophone);
         return;
     }
+    toneFilter_.arm(options_.listeningTone ? kSampleRate * kToneFilterMs / 1000 : 0, kSampleRate);
     vad_.reset();
     preRoll_.clear();
     released_ = false;
@@ -252,6 +256,7 @@ void Listener::onAudio() {
     std::vector<std::int16_t> chunk = readSamples(io_);
     if (chunk.empty())
         return;
+    toneFilter_.apply(chunk);
     const auto event = vad_.feed(chunk);
     if (event != VoiceActivityDetector::Event::None)
         qCDebug(lcListen) << (event == VoiceActivityDetector::Event::SpeechStarted
@@ -300,6 +305,7 @@ void Listener::finishUtterance() {
     // What is already captured still belongs to the utterance.
     if (io_) {
         std::vector<std::int16_t> rest = readSamples(io_);
+        toneFilter_.apply(rest);
         vad_.feed(rest);
         forward(std::move(rest));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/listen/Grammar.h"
+#include "agent/listen/ListeningTone.h"
 #include "agent/listen/Recognizer.h"
 #include "agent/listen/VoiceActivity.h"
 
@@ -48,6 +49,9 @@ class Listener : public QObject {
         // awaited: the answer stands if no more speech comes.
         int decodeAheadMs = 200;
         bool handsFree = false;
+        // The listening tone plays at start(): it is filtered out of what the
+        // microphone hears.
+        bool listeningTone = false;
         VoiceActivityOptions vad;
         QAudioDevice device; // null: the default input
     };
@@ -93,6 +97,7 @@ class Listener : public QObject {
     std::unique_ptr<RecognizerWorker> worker_;
     std::unique_ptr<QAudioSource> source_;
     QIODevice* io_ = nullptr; // owned by source_
+    ToneFilter toneFilter_;
     VoiceActivityDetector vad_;
     DecodeAhead ahead_{options_.decodeAheadMs};
     QTimer releaseTimer_;

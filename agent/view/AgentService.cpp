@@ -252,6 +252,7 @@ void AgentService::applyListeningOptions() {
     auto o = listener_->options();
     o.handsFree = options_.handsFree && options_.listeningEnabled;
     o.releaseDelayMs = options_.listenAfterReleaseMs;
+    o.listeningTone = options_.listeningTone && options_.soundEffects;
     listener_->setOptions(o);
 }
 

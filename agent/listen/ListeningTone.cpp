@@ -1,0 +1,66 @@
+#include "agent/listen/ListeningTone.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace agent::listen {
+
+std::vector<std::int16_t> listeningTone(int sampleRate) {
+    // Soft, and faded in and out so the notes do not click; short, because
+    // the microphone is already open.
+    constexpr int kNoteMs = 60;
+    constexpr int kFadeMs = 8;
+    constexpr double kAmplitude = 0.25 * 32767;
+    std::vector<std::int16_t> pcm;
+    for (double hz : kListeningToneHz) {
+        const int n = sampleRate * kNoteMs / 1000;
+        const int fade = sampleRate * kFadeMs / 1000;
+        for (int i = 0; i < n; ++i) {
+            const double envelope = std::min({1.0, double(i) / fade, double(n - 1 - i) / fade});
+            pcm.push_back(static_cast<std::int16_t>(
+                kAmplitude * envelope * std::sin(2 * std::numbers::pi * hz * i / sampleRate)));
+        }
+    }
+    return pcm;
+}
+
+void ToneFilter::arm(std::size_t samples, int sampleRate) {
+    // Q 5: 180 Hz wide at 880 Hz. A narrower notch rings longer as each note
+    // starts and ends, and lets more of the tone through (Q 10: 15 dB down);
+    // a wider one takes more of the speech (Q 3: 0.55 dB of white noise).
+    constexpr double kQ = 5.0;
+    for (std::size_t i = 0; i < notches_.size(); ++i) {
+        const double w0 = 2 * std::numbers::pi * kListeningToneHz[i] / sampleRate;
+        const double alpha = std::sin(w0) / (2 * kQ);
+        const double a0 = 1 + alpha;
+        Notch& n = notches_[i];
+        n = Notch{};
+        n.b0 = n.b2 = 1 / a0;
+        n.b1 = n.a1 = -2 * std::cos(w0) / a0;
+        n.a2 = (1 - alpha) / a0;
+    }
+    remaining_ = samples;
+}
+
+double ToneFilter::Notch::step(double x) {
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+void ToneFilter::apply(std::span<std::int16_t> audio) {
+    const std::size_t n = std::min(remaining_, audio.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        double v = audio[i];
+        for (Notch& notch : notches_)
+            v = notch.step(v);
+        audio[i] = static_cast<std::int16_t>(std::clamp(std::round(v), -32768.0, 32767.0));
+    }
+    remaining_ -= n;
+}
+
+} // namespace agent::listen
