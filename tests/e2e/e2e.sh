@@ -263,7 +263,9 @@ listen)
     xdotool keydown Scroll_Lock
     wait_log 'State::Listening' "$lines" || fail "the listening key did not start listening"
     wait_log 'agent.listen: listening tone' "$lines" || fail "no listening tone"
-    sleep 0.3
+    # A fresh recording from the sound server may begin late: once in 30
+    # runs it began as the phrase did, its first sound cut to "[AA]".
+    sleep 0.6
     paplay -d t "$work/said.wav"
     xdotool keyup Scroll_Lock
     ended
