@@ -31,7 +31,7 @@ class ToneFilter {
 
   private:
     struct Notch {
-        double b0 = 1, b1 = 0, b2 = 1, a1 = 0, a2 = 0;
+        double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0; // until armed: passes all
         double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
         double step(double x);
     };
