@@ -315,7 +315,8 @@ struct Recognizer::Impl {
             --lead;
         if (lead > 0 && segs[lead - 1].last - segs[0].first >= kPauseFrames)
             lead = 0;
-        if (!background(lead, bestFirst) || !background(bestEnd, segs.size()))
+        if (options.rejectOthers &&
+            (!background(lead, bestFirst) || !background(bestEnd, segs.size())))
             return;
         r.accepted = true;
         r.phrase = *best;
@@ -416,7 +417,8 @@ struct Recognizer::Impl {
         }
         s += ")+;\n<edge> = (";
         s += anyPhone(garbagePenalty + search.edgeSurcharge);
-        s += ")+;\npublic <utterance> = [<edge>] <phrase> [<edge>] | <garbage>;\n";
+        s += ")+;\npublic <utterance> = [<edge>] <phrase> [<edge>]";
+        s += options.rejectOthers ? " | <garbage>;\n" : ";\n";
         return s;
     }
 };

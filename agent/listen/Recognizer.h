@@ -48,6 +48,11 @@ struct RecognizerOptions {
     double garbagePenalty = kDefaultGarbagePenalty;
     double wordPenalty = kDefaultWordPenalty;
     double edgeBelowDb = kDefaultEdgeBelowDb;
+    // false: every utterance is taken for the phrase it fits best, with any
+    // sounds around it, and nothing is rejected. Not for listening: it
+    // measures how many commands the acoustic model tells apart when nothing
+    // competes with them, which rejecting can only lower.
+    bool rejectOthers = true;
     // Pronunciations besides the dictionary's; a word the dictionary lacks
     // must get at least one.
     Pronouncer pronounce = espeakPronunciations;

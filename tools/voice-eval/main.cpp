@@ -4,7 +4,7 @@
 //   voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]
 //              [--max-false-accept PERCENT] [--conditions quiet,white,babble]
 //              [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]
-//              [--edge-db DB] [--heard FILE] [--list]
+//              [--edge-db DB] [--no-rejection] [--heard FILE] [--list]
 //
 // Every English espeak-ng voice, plain and with every variant, speaks the
 // program's voice commands, the engine's own phrases and a set of phrases
@@ -23,7 +23,9 @@
 // --max-false-accept in every noise condition) and counted on the fold's own
 // voices only. Both are broken down by voice family and noise. --us-only
 // listens for US English pronunciations alone, to see what the other accents'
-// pronunciations change.
+// pronunciations change. --no-rejection takes every recording for the phrase
+// it fits best: the commands recognised then are about the most that any way
+// of rejecting could keep, and the false accepts mean nothing.
 // --heard writes what the shipped penalty heard in every recording, one per
 // line, for looking into what a change did.
 #include "agent/listen/Grammar.h"
@@ -347,20 +349,12 @@ int phraseIndex(const Phrases& phrases, const std::string& spoken) {
 void decodeShare(const std::vector<Utterance>& utterances, const std::vector<fs::path>& files,
                  const std::vector<Samples>& babble, const Phrases& phrases, double snrDb,
                  const std::vector<bool>& conditions, const std::vector<double>& penalties,
-                 std::size_t shipped, double wordPenalty, double edgeBelowDb, bool usOnly, int job,
-                 int jobs, const fs::path& out) {
+                 std::size_t shipped, const RecognizerOptions& base, int job, int jobs,
+                 const fs::path& out) {
     std::vector<std::unique_ptr<Recognizer>> recognizers;
     for (double penalty : penalties) {
-        RecognizerOptions options;
+        RecognizerOptions options = base;
         options.garbagePenalty = penalty;
-        options.wordPenalty = wordPenalty;
-        options.edgeBelowDb = edgeBelowDb;
-        if (usOnly)
-            options.pronounce = [](const std::string& word) {
-                auto all = espeakPronunciations(word);
-                all.resize(1);
-                return all;
-            };
         recognizers.push_back(std::make_unique<Recognizer>(options));
         recognizers.back()->setGrammar(engineGrammar());
     }
@@ -489,7 +483,7 @@ int usage() {
         << "usage: voice-eval [--cache DIR] [--jobs N] [--every N] [--folds K] [--snr DB]\n"
            "                  [--max-false-accept PERCENT] [--conditions quiet,white,babble]\n"
            "                  [--penalties LOG10,LOG10,...] [--word-penalty LOG10] [--us-only]\n"
-           "                  [--edge-db DB] [--heard FILE] [--list]\n";
+           "                  [--edge-db DB] [--no-rejection] [--heard FILE] [--list]\n";
     return 2;
 }
 
@@ -498,10 +492,10 @@ int usage() {
 int main(int argc, char** argv) {
     fs::path cache = "voice-eval-cache";
     int jobs = 2, every = 1, folds = 4;
-    double snrDb = 10.0, maxFalseAccept = 5.0, wordPenalty = kDefaultWordPenalty;
-    double edgeBelowDb = kDefaultEdgeBelowDb;
+    double snrDb = 10.0, maxFalseAccept = 5.0;
+    RecognizerOptions base;
     std::vector<double> penalties = {12, 13, kDefaultGarbagePenalty, 14, 16};
-    bool listOnly = false, usOnly = false;
+    bool listOnly = false;
     fs::path heardFile;
     std::vector<bool> conditions(kConditions, true);
     for (int i = 1; i < argc; ++i) {
@@ -535,11 +529,17 @@ int main(int argc, char** argv) {
                 for (std::string item; std::getline(list, item, ',');)
                     penalties.push_back(std::stod(item));
             } else if (arg == "--word-penalty")
-                wordPenalty = std::stod(value());
+                base.wordPenalty = std::stod(value());
             else if (arg == "--us-only")
-                usOnly = true;
+                base.pronounce = [](const std::string& word) {
+                    auto all = espeakPronunciations(word);
+                    all.resize(1);
+                    return all;
+                };
             else if (arg == "--edge-db")
-                edgeBelowDb = std::stod(value());
+                base.edgeBelowDb = std::stod(value());
+            else if (arg == "--no-rejection")
+                base.rejectOthers = false;
             else if (arg == "--heard")
                 heardFile = value();
             else if (arg == "--list")
@@ -654,6 +654,9 @@ int main(int argc, char** argv) {
     std::printf("%zu voices, %zu recordings (%d rendered now), %d conditions, %d folds, "
                 "noise at %g dB SNR\n",
                 voices.size(), utterances.size(), rendered, kConditions, folds, snrDb);
+    if (!base.rejectOthers)
+        std::printf("No rejection: every recording is taken for the phrase it fits best, so "
+                    "false accepts mean nothing here\n");
     std::fflush(stdout);
 
     // Decode in child processes, each with its own recogniser.
@@ -667,7 +670,7 @@ int main(int argc, char** argv) {
         if (pid == 0) {
             try {
                 decodeShare(utterances, files, babble, phrases, snrDb, conditions, penalties,
-                            shipped, wordPenalty, edgeBelowDb, usOnly, j, jobs,
+                            shipped, base, j, jobs,
                             cache / ("results-" + std::to_string(j) + ".txt"));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "voice-eval: %s\n", e.what());

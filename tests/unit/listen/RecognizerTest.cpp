@@ -91,6 +91,22 @@ TEST(Recognizer, TheGrammarDecidesWhatIsAccepted) {
     EXPECT_EQ(taken(rec.recognize(render("Parlavox", "en-us", 160))), "Parlavox");
 }
 
+// Without rejection, a sentence is taken for the phrase it fits best, however
+// much is left over around it, and a command is still itself.
+TEST(Recognizer, WithoutRejectionEverythingIsTakenForAPhrase) {
+    RecognizerOptions options;
+    options.rejectOthers = false;
+    Recognizer rec(options);
+    rec.setGrammar(Grammar::build(kCommands, globalPhrases("Merlin")));
+    for (const char* text : {"Say it again", "Sing a song", "Where are my keys"}) {
+        const Recognition r = rec.recognize(render(text, "en-us", 160));
+        EXPECT_TRUE(r.accepted) << text << " heard as " << r.heard;
+    }
+    const Recognition bye = rec.recognize(render("Shut up and quit", "en-us", 160));
+    ASSERT_TRUE(bye.accepted);
+    EXPECT_EQ(bye.phrase->shown, "Shut Up! & Quit");
+}
+
 // In quiet, a command in an accent the model does not know keeps its first
 // and last sounds: the decoder would otherwise split them off as phones
 // around the phrase, as loud as it, and the phrase be rejected.
