@@ -25,7 +25,8 @@
 // listens for US English pronunciations alone, to see what the other accents'
 // pronunciations change. --no-rejection takes every recording for the phrase
 // it fits best: the commands recognised then are about the most that any way
-// of rejecting could keep, and the false accepts mean nothing.
+// of rejecting could keep, and the false accepts mean nothing. There the
+// penalties set only what a phone before or after a phrase costs.
 // --heard writes what the shipped penalty heard in every recording, one per
 // line, for looking into what a change did.
 #include "agent/listen/Grammar.h"
@@ -656,7 +657,8 @@ int main(int argc, char** argv) {
                 voices.size(), utterances.size(), rendered, kConditions, folds, snrDb);
     if (!base.rejectOthers)
         std::printf("No rejection: every recording is taken for the phrase it fits best, so "
-                    "false accepts mean nothing here\n");
+                    "false accepts mean nothing here; a penalty is what a phone around a "
+                    "phrase costs\n");
     std::fflush(stdout);
 
     // Decode in child processes, each with its own recogniser.
